@@ -1,0 +1,56 @@
+// RegexMatcher: the one regular-expression matcher of the program. It runs a pattern over
+// a GBK subject, keeps the matches of its last run, and answers questions about them as
+// GBK texts. The engine is the object model in match/regexp.h, over PCRE2.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "text/text.h"
+
+namespace kavuro {
+
+class RegExp;
+class MatchCollection;
+
+class RegexMatcher final {
+public:
+    RegexMatcher();
+    ~RegexMatcher();
+    RegexMatcher(const RegexMatcher&) = delete;
+    RegexMatcher& operator=(const RegexMatcher&) = delete;
+
+    // Drops the engine objects and the kept subject; the matcher is then as built.
+    void Destroy();
+    // A new matcher sharing this one's engine objects, with its own copy of the subject.
+    std::unique_ptr<RegexMatcher> Copy() const;
+
+    // Compiles pattern and matches it over subject, keeping every match. True when a match
+    // collection exists afterwards (even an empty one); false when the pattern is invalid.
+    bool Run(const Text& pattern, const Text& subject, bool caseSensitive = false,
+             bool multiline = true, bool global = true);
+
+    // The pattern of the last run; empty before any.
+    Text PatternText() const;
+    // The last subject with every match replaced.
+    Text ReplaceText(const Text& replacement) const;
+
+    // Matches of the last run; 0 before any run and after a failed one.
+    std::int32_t MatchCount() const;
+    // Whole match matchNumber (from 1); empty when out of range. When position is given,
+    // it receives the match's 0-based byte offset in the subject, or -2 when not found.
+    Text MatchText(std::int32_t matchNumber, std::int32_t* position = nullptr) const;
+    // Group groupNumber (from 1) of match matchNumber (from 1); empty when out of range or
+    // when the group took no part. position as for MatchText.
+    Text SubmatchText(std::int32_t matchNumber, std::int32_t groupNumber,
+                      std::int32_t* position = nullptr) const;
+    // Number of capturing groups of the first match; 0 when there is none.
+    std::int32_t SubmatchCount() const;
+
+private:
+    std::shared_ptr<RegExp> expression_;
+    std::shared_ptr<MatchCollection> matches_;
+    Text subject_;
+};
+
+}  // namespace kavuro

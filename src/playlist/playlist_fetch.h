@@ -1,0 +1,33 @@
+// PlaylistFetch: the program's one job. Reads the QQ number from the edit box, asks the
+// playlist service for that user's space playlist, and fills the list and the status
+// bar through the window operations. Runs on a worker thread, one per press.
+#pragma once
+
+#include <mutex>
+#include <stop_token>
+#include <string_view>
+
+#include "match/regex_matcher.h"
+#include "playlist/http_read_page.h"
+#include "text/text.h"
+#include "ui/window_operations.h"
+
+namespace kavuro {
+
+// The service's address up to "uin="; the trimmed, escaped QQ number follows it.
+inline constexpr std::string_view kPlaylistAddressPrefix =
+    "http://" KAVURO_PLAYLIST_HOST "/fcg-bin/cgi_playlist_xml.fcg?uin=";
+
+// The one matcher, and the lock that keeps fetches from using it at the same time.
+struct SharedMatcher {
+    RegexMatcher matcher;
+    std::mutex inUse;  // held by a fetch from clearing the list to the end of its song loop
+};
+
+// One fetch, from "获取中.." to the closing total. When stop is requested the page read
+// is aborted and the fetch makes no further window operation.
+void PlaylistFetch(WindowOperations& window, SharedMatcher& matcher,
+                   std::string_view addressPrefix = kPlaylistAddressPrefix,
+                   std::stop_token stop = {}, const PageReadLimits& limits = {});
+
+}  // namespace kavuro

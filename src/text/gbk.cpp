@@ -1,0 +1,207 @@
+// The code page is read from iconv once, into two tables, so that converting a
+// many-megabyte playlist answer is a table look-up per character rather than a call.
+#include "text/gbk.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "text/text.h"
+
+namespace kavuro {
+
+namespace {
+
+constexpr char16_t kReplacement = u'\uFFFD';
+constexpr char kUnmappable = '?';
+
+bool IsTrailByte(unsigned char byte) {
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFE);
+}
+bool IsDoubleByteLead(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+struct IconvCloser {
+    void operator()(void* handle) const { iconv_close(static_cast<iconv_t>(handle)); }
+};
+
+class CodePageTables {
+public:
+    CodePageTables() : toUnicode_(0x10000, kReplacement), fromUnicode_(0x10000, 0) {
+        for (unsigned byte = 0; byte < 0x80; ++byte) {
+            toUnicode_[byte] = static_cast<char16_t>(byte);
+        }
+        std::unique_ptr<void, IconvCloser> decoder(iconv_open("UTF-16LE", "CP936"));
+        if (decoder.get() != reinterpret_cast<void*>(-1)) {
+            const auto decode = [&](unsigned code, std::string_view bytes) {
+                char in[2] = {bytes[0], bytes.size() > 1 ? bytes[1] : '\0'};
+                unsigned char out[8] = {};
+                char* inPtr = in;
+                char* outPtr = reinterpret_cast<char*>(out);
+                std::size_t inLeft = bytes.size();
+                std::size_t outLeft = sizeof out;
+                iconv(static_cast<iconv_t>(decoder.get()), nullptr, nullptr, nullptr, nullptr);
+                if (iconv(static_cast<iconv_t>(decoder.get()), &inPtr, &inLeft, &outPtr,
+                          &outLeft) != static_cast<std::size_t>(-1) &&
+                    inLeft == 0 && sizeof out - outLeft == 2) {
+                    toUnicode_[code] = static_cast<char16_t>(out[0] | (out[1] << 8));
+                }
+            };
+            decode(0x80, "\x80");
+            for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+                for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+                    if (IsTrailByte(static_cast<unsigned char>(trail))) {
+                        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                        decode(lead << 8 | trail, std::string_view(pair, 2));
+                    }
+                }
+            }
+        }
+        // Walk codes in ascending order and keep the first: any duplicate mapping then
+        // encodes to the lowest code, which is the one GBK itself prefers.
+        for (unsigned code = 0xFFFF; code > 0; --code) {
+            if (toUnicode_[code] != kReplacement && (code < 0x100 || code > 0x80FF)) {
+                fromUnicode_[toUnicode_[code]] = static_cast<std::uint16_t>(code);
+            }
+        }
+        fromUnicode_[0] = 0;
+    }
+
+    // Unicode of a single byte (code below 0x100) or of a lead-trail pair.
+    char16_t ToUnicode(unsigned code) const { return toUnicode_[code]; }
+    // The GBK code of a BMP character, 0 when GBK has none (U+0000 itself is byte 0).
+    std::uint16_t FromUnicode(char16_t unit) const { return fromUnicode_[unit]; }
+
+private:
+    std::vector<char16_t> toUnicode_;
+    std::vector<std::uint16_t> fromUnicode_;
+};
+
+const CodePageTables& Tables() {
+    static const CodePageTables tables;
+    return tables;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Code points of UTF-8 text; a malformed sequence yields U+FFFD for its first byte.
+template <typename Sink>
+void ForEachUtf8CodePoint(std::string_view utf8, Sink&& sink) {
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        std::size_t length = 0;
+        char32_t c = 0;
+        char32_t minimum = 0;
+        if (byte < 0x80) {
+            length = 1, c = byte;
+        } else if ((byte & 0xE0) == 0xC0) {
+            length = 2, c = byte & 0x1F, minimum = 0x80;
+        } else if ((byte & 0xF0) == 0xE0) {
+            length = 3, c = byte & 0x0F, minimum = 0x800;
+        } else if ((byte & 0xF8) == 0xF0) {
+            length = 4, c = byte & 0x07, minimum = 0x10000;
+        }
+        bool valid = length != 0 && i + length <= utf8.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(utf8[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        valid = valid && c >= minimum && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+        if (valid) {
+            sink(c);
+            i += length;
+        } else {
+            sink(char32_t{kReplacement});
+            i += 1;
+        }
+    }
+}
+
+// Unicode characters of GBK text, one call per character.
+template <typename Sink>
+void ForEachGbkCharacter(std::string_view gbk, Sink&& sink) {
+    const CodePageTables& tables = Tables();
+    std::size_t i = 0;
+    while (i < gbk.size()) {
+        const auto byte = static_cast<unsigned char>(gbk[i]);
+        if (IsDoubleByteLead(byte) && i + 1 < gbk.size() &&
+            IsTrailByte(static_cast<unsigned char>(gbk[i + 1]))) {
+            sink(tables.ToUnicode(byte << 8 | static_cast<unsigned char>(gbk[i + 1])));
+            i += 2;
+        } else {
+            sink(IsDoubleByteLead(byte) || byte == 0xFF ? kReplacement : tables.ToUnicode(byte));
+            i += 1;
+        }
+    }
+}
+
+void AppendGbk(std::string& out, char32_t c) {
+    const std::uint16_t code = c <= 0xFFFF ? Tables().FromUnicode(static_cast<char16_t>(c)) : 0;
+    if (code == 0 && c != 0) {
+        out += kUnmappable;
+    } else if (code < 0x100) {
+        out += static_cast<char>(code);
+    } else {
+        out += static_cast<char>(code >> 8);
+        out += static_cast<char>(code & 0xFF);
+    }
+}
+
+}  // namespace
+
+std::u16string GbkToUtf16(std::string_view gbk) {
+    std::u16string out;
+    out.reserve(gbk.size());
+    ForEachGbkCharacter(gbk, [&](char16_t unit) { out += unit; });
+    return out;
+}
+
+std::string Utf16ToGbk(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size() * 2);
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        char32_t c = utf16[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+            ++i;
+        }
+        AppendGbk(out, c);
+    }
+    return out;
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+    std::string out;
+    out.reserve(gbk.size() * 3 / 2);
+    ForEachGbkCharacter(gbk, [&](char16_t unit) { AppendUtf8(out, unit); });
+    return out;
+}
+
+std::string Utf8ToGbk(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    ForEachUtf8CodePoint(utf8, [&](char32_t c) { AppendGbk(out, c); });
+    return out;
+}
+
+}  // namespace kavuro
