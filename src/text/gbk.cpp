@@ -20,7 +20,9 @@ constexpr char kUnmappable = '?';
 bool IsTrailByte(unsigned char byte) {
     return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFE);
 }
-bool IsDoubleByteLead(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+bool IsDoubleByteLead(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
 
 struct IconvCloser {
     void operator()(void* handle) const { iconv_close(static_cast<iconv_t>(handle)); }

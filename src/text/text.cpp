@@ -25,7 +25,9 @@ unsigned char FoldAsciiCase(unsigned char byte) {
 
 }  // namespace
 
-std::int32_t TextLength(std::string_view text) { return static_cast<std::int32_t>(text.size()); }
+std::int32_t TextLength(std::string_view text) {
+    return static_cast<std::int32_t>(text.size());
+}
 
 int CompareTexts(std::string_view a, std::string_view b) {
     const int order = a.compare(b);  // char_traits<char>::compare orders bytes as unsigned
@@ -76,9 +78,13 @@ Text TrimBothEnds(std::string_view text) {
     return Text(text.substr(begin, end - begin));
 }
 
-Text IntegerToText(std::int32_t value) { return std::to_string(value); }
+Text IntegerToText(std::int32_t value) {
+    return std::to_string(value);
+}
 
-Text BytesToText(std::string_view bytes) { return Text(bytes.substr(0, bytes.find('\0'))); }
+Text BytesToText(std::string_view bytes) {
+    return Text(bytes.substr(0, bytes.find('\0')));
+}
 
 std::int32_t FindText(std::string_view haystack, std::string_view needle,
                       std::optional<std::int32_t> start, bool ignoreCase) {

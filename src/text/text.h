@@ -22,9 +22,9 @@ std::int32_t TextLength(std::string_view text);
 
 // The parts one after another, in argument order.
 template <typename... Parts>
-    requires(sizeof...(Parts) >= 2 && sizeof...(Parts) <= 5 &&
-             (std::is_convertible_v<const Parts&, std::string_view> && ...))
-Text ConcatTexts(const Parts&... parts) {
+requires(sizeof...(Parts) >= 2 && sizeof...(Parts) <= 5 &&
+         (std::is_convertible_v<const Parts&, std::string_view> && ...)) Text
+    ConcatTexts(const Parts&... parts) {
     Text joined;
     joined.reserve((std::string_view(parts).size() + ...));
     (joined.append(std::string_view(parts)), ...);
@@ -51,6 +51,8 @@ std::int32_t FindText(std::string_view haystack, std::string_view needle,
                       std::optional<std::int32_t> start = std::nullopt, bool ignoreCase = false);
 
 // True for a byte that starts a double-byte GBK character.
-constexpr bool IsLeadByte(unsigned char byte) { return byte >= 0x80; }
+constexpr bool IsLeadByte(unsigned char byte) {
+    return byte >= 0x80;
+}
 
 }  // namespace kavuro

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/case_name.h"
+
 #include <string>
 
 namespace kavuro {
@@ -10,7 +12,7 @@ namespace {
 // A playlist's worth of GBK: Chinese names and singers, full-width punctuation, and
 // characters whose second byte is ']' (81 5D), '[' (95 5B) or '\' (88 5C).
 const std::string kSongListGbk =
-    "\xD6\xDC\xBD\xDC\xC2\xD7 - \xB5\xBE\xCF\xE3\n"     // 周杰伦 - 稻香
+    "\xD6\xDC\xBD\xDC\xC2\xD7 - \xB5\xBE\xCF\xE3\n"   // 周杰伦 - 稻香
     "\x81\x5D\x95\x5B\x88\x5C\xA3\xA8live\xA3\xA9\n"  // 乚昜圽（live）
     "\xA1\xA1\x80 http://music.example/a.mp3?x=1&y=2\n";
 
@@ -45,19 +47,29 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // An unassigned pair is still one character, so its ']' is not read alone.
         BadBytesCase{"UnassignedPairWithBracketTrail", "a\xA2\x5D]", u"a\uFFFD]"},
-        BadBytesCase{"UnassignedPairHighTrail", "\xFE\xFE" "b", u"\uFFFD" "b"},
+        BadBytesCase{"UnassignedPairHighTrail",
+                     "\xFE\xFE"
+                     "b",
+                     u"\uFFFD"
+                     "b"},
         BadBytesCase{"LoneLeadAtEnd", "ab\xB0", u"ab\uFFFD"},
         BadBytesCase{"LeadBeforeControlByte", "\xB0\nx", u"\uFFFD\nx"},
         BadBytesCase{"LeadBefore7F", "\xB0\x7F", u"\uFFFD\x7F"},
-        BadBytesCase{"ByteFF", "\xFF" "a", u"\uFFFD" "a"},
+        BadBytesCase{"ByteFF",
+                     "\xFF"
+                     "a",
+                     u"\uFFFD"
+                     "a"},
         BadBytesCase{"ZeroByteKept", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
         BadBytesCase{"Empty", "", u""}),
-    [](const testing::TestParamInfo<BadBytesCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(GbkConversion, UnmappableCharactersBecomeQuestionMarks) {
-    EXPECT_EQ(Utf16ToGbk(u"a\u00E9b"), "a\xA8\xA6" "b");  // é is in GBK
-    EXPECT_EQ(Utf16ToGbk(u"a\u0E01b"), "a?b");            // Thai is not
-    EXPECT_EQ(Utf16ToGbk(u"\U0001F3B5"), "?");            // nor anything beyond the BMP
+    EXPECT_EQ(Utf16ToGbk(u"a\u00E9b"),
+              "a\xA8\xA6"
+              "b");                             // é is in GBK
+    EXPECT_EQ(Utf16ToGbk(u"a\u0E01b"), "a?b");  // Thai is not
+    EXPECT_EQ(Utf16ToGbk(u"\U0001F3B5"), "?");  // nor anything beyond the BMP
     EXPECT_EQ(Utf16ToGbk(std::u16string(1, u'\xD800')), "?");
     EXPECT_EQ(Utf8ToGbk("\xFF\xC3"), "??");  // malformed UTF-8
     EXPECT_EQ(Utf8ToGbk("\xE2\x82"), "??");  // cut short

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/case_name.h"
+
 #include <climits>
 #include <string>
 
@@ -60,20 +62,22 @@ TEST_P(TrimBothEndsTest, CutsOnlySpacesAtCharacterBoundaries) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TrimBothEndsTest,
-    testing::Values(
-        TrimCase{"AsciiSpaces", "  12345 ", "12345"},
-        TrimCase{"FullWidthSpaces", "\xA1\xA1" "12345\xA1\xA1", "12345"},
-        TrimCase{"MixedSpaces", " \xA1\xA1 1 2\xA1\xA1  \xA1\xA1", "1 2"},
-        TrimCase{"OnlySpaces", "  \xA1\xA1 ", ""}, TrimCase{"Empty", "", ""},
-        TrimCase{"TabAndLineFeedStay", "\t12345\n", "\t12345\n"},
-        TrimCase{"LoneLeadByteCutSpaceStays", "ab \xB0", "ab "},
-        TrimCase{"LeadByteWithSpaceTrailIsOneCharacter", "\xB0 ", "\xB0 "},
-        TrimCase{"TrailByteA1IsNoSpace", "\xB0\xA1\xA1", "\xB0\xA1"},
-        TrimCase{"SecondByteA1ThenSpace", "x\xC4\xA1 ", "x\xC4\xA1"},
-        TrimCase{"InnerSpacesStay", " a  b ", "a  b"},
-        TrimCase{"LoneA1AtEndIsCut", "12\xA1", "12"},
-        TrimCase{"OnlyLoneLeadByte", "  \xB0", ""}),
-    [](const testing::TestParamInfo<TrimCase>& info) { return std::string(info.param.name); });
+    testing::Values(TrimCase{"AsciiSpaces", "  12345 ", "12345"},
+                    TrimCase{"FullWidthSpaces",
+                             "\xA1\xA1"
+                             "12345\xA1\xA1",
+                             "12345"},
+                    TrimCase{"MixedSpaces", " \xA1\xA1 1 2\xA1\xA1  \xA1\xA1", "1 2"},
+                    TrimCase{"OnlySpaces", "  \xA1\xA1 ", ""}, TrimCase{"Empty", "", ""},
+                    TrimCase{"TabAndLineFeedStay", "\t12345\n", "\t12345\n"},
+                    TrimCase{"LoneLeadByteCutSpaceStays", "ab \xB0", "ab "},
+                    TrimCase{"LeadByteWithSpaceTrailIsOneCharacter", "\xB0 ", "\xB0 "},
+                    TrimCase{"TrailByteA1IsNoSpace", "\xB0\xA1\xA1", "\xB0\xA1"},
+                    TrimCase{"SecondByteA1ThenSpace", "x\xC4\xA1 ", "x\xC4\xA1"},
+                    TrimCase{"InnerSpacesStay", " a  b ", "a  b"},
+                    TrimCase{"LoneA1AtEndIsCut", "12\xA1", "12"},
+                    TrimCase{"OnlyLoneLeadByte", "  \xB0", ""}),
+    test::CaseName());
 
 TEST(IntegerToText, WritesSignedDecimal) {
     EXPECT_EQ(IntegerToText(0), "0");
@@ -127,9 +131,9 @@ INSTANTIATE_TEST_SUITE_P(
                     FindCase{"DoubleByteNeedle", "a\xB0\xA1", "\xB0\xA1", std::nullopt, false, 2},
                     FindCase{"LoneLeadAtEnd", "ab\xB0", "\xB0", std::nullopt, false, 3},
                     FindCase{"NeedleLongerThanRest", "abc", "bcd", std::nullopt, false, -1},
-                    FindCase{"IgnoreCaseFoldsOnlyAscii", "\xB0\xC1", "\xB0\xE1", std::nullopt,
-                             true, -1}),
-    [](const testing::TestParamInfo<FindCase>& info) { return std::string(info.param.name); });
+                    FindCase{"IgnoreCaseFoldsOnlyAscii", "\xB0\xC1", "\xB0\xE1", std::nullopt, true,
+                             -1}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace kavuro
