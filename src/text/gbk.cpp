@@ -138,6 +138,14 @@ void ForEachUtf8CodePoint(std::string_view utf8, Sink&& sink) {
     }
 }
 
+// Bytes of the character that starts at gbk[i]: 2 for a lead byte with a trail byte.
+std::size_t CharacterLengthAt(std::string_view gbk, std::size_t i) {
+    return IsDoubleByteLead(static_cast<unsigned char>(gbk[i])) && i + 1 < gbk.size() &&
+                   IsTrailByte(static_cast<unsigned char>(gbk[i + 1]))
+               ? 2
+               : 1;
+}
+
 // Unicode characters of GBK text, one call per character.
 template <typename Sink>
 void ForEachGbkCharacter(std::string_view gbk, Sink&& sink) {
@@ -145,8 +153,7 @@ void ForEachGbkCharacter(std::string_view gbk, Sink&& sink) {
     std::size_t i = 0;
     while (i < gbk.size()) {
         const auto byte = static_cast<unsigned char>(gbk[i]);
-        if (IsDoubleByteLead(byte) && i + 1 < gbk.size() &&
-            IsTrailByte(static_cast<unsigned char>(gbk[i + 1]))) {
+        if (CharacterLengthAt(gbk, i) == 2) {
             sink(tables.ToUnicode(byte << 8 | static_cast<unsigned char>(gbk[i + 1])));
             i += 2;
         } else {
@@ -175,6 +182,14 @@ std::u16string GbkToUtf16(std::string_view gbk) {
     out.reserve(gbk.size());
     ForEachGbkCharacter(gbk, [&](char16_t unit) { out += unit; });
     return out;
+}
+
+std::size_t GbkByteOffset(std::string_view gbk, std::size_t utf16Offset) {
+    std::size_t i = 0;
+    for (std::size_t unit = 0; unit < utf16Offset && i < gbk.size(); ++unit) {
+        i += CharacterLengthAt(gbk, i);
+    }
+    return i;
 }
 
 std::string Utf16ToGbk(std::u16string_view utf16) {

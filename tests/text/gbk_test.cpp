@@ -75,6 +75,21 @@ TEST(GbkConversion, UnmappableCharactersBecomeQuestionMarks) {
     EXPECT_EQ(Utf8ToGbk("\xE2\x82"), "??");  // cut short
 }
 
+TEST(GbkByteOffset, FindsWhereEachDecodedUnitBegins) {
+    // Valid text, stray bytes and a lone lead byte at the end: the offset of unit u is
+    // where a decoder that stops after u characters would stop.
+    for (const std::string& gbk : {kSongListGbk, std::string("a\xA2\x5D]\xB0\nx\xFF\xFE\xFE"
+                                                             "b\xB0")}) {
+        const std::size_t units = GbkToUtf16(gbk).size();
+        for (std::size_t unit = 0; unit <= units; ++unit) {
+            const std::size_t offset = GbkByteOffset(gbk, unit);
+            ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(0, offset)).size(), unit);
+            ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(offset)).size(), units - unit);
+        }
+        EXPECT_EQ(GbkByteOffset(gbk, units + 5), gbk.size());
+    }
+}
+
 TEST(GbkConversion, EveryTwoByteInputDecodesWithoutLoss) {
     // Exhaustive over all byte pairs: decoding never drops or invents characters, and
     // whatever it decodes to encodes to something (GBK or '?').
