@@ -4,6 +4,7 @@
 
 #include "support/case_name.h"
 
+#include <iterator>
 #include <string>
 
 namespace kavuro {
@@ -73,6 +74,22 @@ TEST(GbkConversion, UnmappableCharactersBecomeQuestionMarks) {
     EXPECT_EQ(Utf16ToGbk(std::u16string(1, u'\xD800')), "?");
     EXPECT_EQ(Utf8ToGbk("\xFF\xC3"), "??");  // malformed UTF-8
     EXPECT_EQ(Utf8ToGbk("\xE2\x82"), "??");  // cut short
+}
+
+TEST(GbkConversion, LongTextDecodesAsItsPiecesDo) {
+    // Long enough to cross the decoder's blocks, with ASCII runs of every length between
+    // double-byte characters and stray bytes.
+    const std::string pieces[] = {kSongListGbk, "0123456789abcdef", "\x80", "\xFF", "x"};
+    std::string text;
+    std::u16string expected;
+    for (std::size_t i = 0; text.size() < 20000; ++i) {
+        const std::string& piece = pieces[i % std::size(pieces)];
+        const std::string ascii(i % 11, 'a');
+        text += ascii + piece;
+        expected += GbkToUtf16(ascii) + GbkToUtf16(piece);
+    }
+    EXPECT_EQ(GbkToUtf16(text), expected);
+    EXPECT_EQ(Utf16ToGbk(expected).size(), text.size());
 }
 
 TEST(GbkByteOffset, FindsWhereEachDecodedUnitBegins) {
