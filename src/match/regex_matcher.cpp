@@ -13,20 +13,26 @@ namespace {
 
 constexpr std::int32_t kNotFound = -2;
 
-// Match matchNumber (from 1) of matches; null when there is none.
-std::shared_ptr<Match> MatchNumbered(const std::shared_ptr<MatchCollection>& matches,
-                                     std::int32_t matchNumber) {
+// Group group (0 for the whole match) of match matchNumber (from 1); absent when there is
+// none. Read straight from the collection: nothing is allocated but the answer.
+std::optional<Capture> Numbered(const std::shared_ptr<MatchCollection>& matches,
+                                std::int32_t matchNumber, std::int32_t group) {
     if (!matches || matchNumber < 1) {
-        return nullptr;
+        return std::nullopt;
     }
-    return matches->Item(matchNumber - 1);
+    return matches->Group(matchNumber - 1, group);
 }
 
-// The byte offset in subject of UTF-16 unit firstIndex of its conversion. Counted from the
-// characters themselves, not searched for: a search for the matched text could meet an
-// equal text before it.
-std::int32_t BytePosition(const Text& subject, std::int32_t firstIndex) {
-    return static_cast<std::int32_t>(GbkByteOffset(subject, static_cast<std::size_t>(firstIndex)));
+// The capture as GBK; when position is given, it receives the capture's byte offset in
+// subject, counted from the characters before it (a search for the text could meet an
+// equal text before it), or -2 when there is no capture.
+Text Answer(const std::optional<Capture>& capture, const Text& subject, std::int32_t* position) {
+    if (position != nullptr) {
+        *position = capture ? static_cast<std::int32_t>(GbkByteOffset(
+                                  subject, static_cast<std::size_t>(capture->firstIndex)))
+                            : kNotFound;
+    }
+    return capture ? Utf16ToGbk(capture->text) : Text();
 }
 
 }  // namespace
@@ -50,6 +56,10 @@ std::unique_ptr<RegexMatcher> RegexMatcher::Copy() const {
 
 bool RegexMatcher::Run(const Text& pattern, const Text& subject, bool caseSensitive, bool multiline,
                        bool global) {
+    // The last run's results go first, so that a large subject's memory is reused rather
+    // than held twice.
+    matches_.reset();
+    expression_.reset();
     auto expression = std::make_shared<RegExp>();
     expression->SetIgnoreCase(!caseSensitive);
     expression->SetMultiline(multiline);
@@ -81,28 +91,18 @@ std::int32_t RegexMatcher::MatchCount() const {
 }
 
 Text RegexMatcher::MatchText(std::int32_t matchNumber, std::int32_t* position) const {
-    const std::shared_ptr<Match> match = MatchNumbered(matches_, matchNumber);
-    if (position != nullptr) {
-        *position = match ? BytePosition(subject_, match->FirstIndex()) : kNotFound;
-    }
-    return match ? Utf16ToGbk(match->Value()) : Text();
+    return Answer(Numbered(matches_, matchNumber, 0), subject_, position);
 }
 
 Text RegexMatcher::SubmatchText(std::int32_t matchNumber, std::int32_t groupNumber,
                                 std::int32_t* position) const {
-    const std::shared_ptr<Match> match = MatchNumbered(matches_, matchNumber);
-    const std::shared_ptr<SubMatches> groups = match ? match->SubMatches() : nullptr;
-    const std::int32_t groupIndex = groupNumber >= 1 ? groupNumber - 1 : -1;
-    const std::optional<std::u16string> value = groups ? groups->Item(groupIndex) : std::nullopt;
-    if (position != nullptr) {
-        *position = value ? BytePosition(subject_, groups->FirstIndex(groupIndex)) : kNotFound;
-    }
-    return value ? Utf16ToGbk(*value) : Text();
+    const std::optional<Capture> capture =
+        groupNumber >= 1 ? Numbered(matches_, matchNumber, groupNumber) : std::nullopt;
+    return Answer(capture, subject_, position);
 }
 
 std::int32_t RegexMatcher::SubmatchCount() const {
-    const std::shared_ptr<Match> first = MatchNumbered(matches_, 1);
-    return first ? first->SubMatches()->Count() : 0;
+    return matches_ && matches_->Count() > 0 ? matches_->GroupCount() : 0;
 }
 
 }  // namespace kavuro

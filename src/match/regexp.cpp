@@ -7,6 +7,7 @@
 #include <limits>
 #include <new>
 #include <utility>
+#include <vector>
 
 namespace kavuro {
 
@@ -28,8 +29,6 @@ constexpr PCRE2_SIZE kHeapLimitKiB = 64 * 1024;
 // The JIT's backtracking stack, grown on demand up to the maximum.
 constexpr PCRE2_SIZE kJitStackStart = 32 * 1024;
 constexpr PCRE2_SIZE kJitStackMax = 4 * 1024 * 1024;
-
-static_assert(MatchResults::kNoOffset == PCRE2_UNSET);
 
 struct CodeFree {
     void operator()(pcre2_code* code) const { pcre2_code_free(code); }
@@ -71,6 +70,32 @@ struct CompiledPattern {
     std::unique_ptr<pcre2_code, CodeFree> code;
     std::size_t groupCount = 0;
     bool jit = false;
+};
+
+struct MatchResults {
+    std::u16string subject;
+    std::size_t groupCount = 0;
+    // Per match, groupCount + 1 (start, end) pairs, the whole match first, as PCRE2 gave
+    // them: PCRE2_UNSET for a group that took no part.
+    std::vector<PCRE2_SIZE> offsets;
+
+    std::size_t PairsPerMatch() const { return groupCount + 1; }
+    std::int32_t Count() const { return ToInt32(offsets.size() / (2 * PairsPerMatch())); }
+
+    std::optional<Capture> Group(std::int32_t matchIndex, std::int32_t group) const {
+        if (matchIndex < 0 || matchIndex >= Count() || group < 0 ||
+            static_cast<std::size_t>(group) > groupCount) {
+            return std::nullopt;
+        }
+        const PCRE2_SIZE* const pair =
+            &offsets[2 * (static_cast<std::size_t>(matchIndex) * PairsPerMatch() +
+                          static_cast<std::size_t>(group))];
+        if (pair[0] == PCRE2_UNSET) {
+            return std::nullopt;
+        }
+        return Capture{std::u16string_view(subject).substr(pair[0], pair[1] - pair[0]),
+                       ToInt32(pair[0])};
+    }
 };
 
 namespace {
@@ -201,64 +226,56 @@ MatchCollection::MatchCollection(std::shared_ptr<const MatchResults> results)
     : results_(std::move(results)) {}
 
 std::int32_t MatchCollection::Count() const {
-    return ToInt32(results_->offsets.size() / (2 * results_->PairsPerMatch()));
+    return results_->Count();
 }
 
 std::shared_ptr<Match> MatchCollection::Item(std::int32_t index) const {
     if (index < 0 || index >= Count()) {
         return nullptr;
     }
-    return std::make_shared<Match>(results_, static_cast<std::size_t>(index));
+    return std::make_shared<Match>(results_, index);
 }
 
-Match::Match(std::shared_ptr<const MatchResults> results, std::size_t index)
+std::int32_t MatchCollection::GroupCount() const {
+    return ToInt32(results_->groupCount);
+}
+
+std::optional<Capture> MatchCollection::Group(std::int32_t matchIndex, std::int32_t group) const {
+    return results_->Group(matchIndex, group);
+}
+
+Match::Match(std::shared_ptr<const MatchResults> results, std::int32_t index)
     : results_(std::move(results)), index_(index) {}
 
 std::u16string Match::Value() const {
-    const std::size_t* pair = &results_->offsets[2 * index_ * results_->PairsPerMatch()];
-    return results_->subject.substr(pair[0], pair[1] - pair[0]);
+    return std::u16string(results_->Group(index_, 0)->text);
 }
 
 std::int32_t Match::FirstIndex() const {
-    return ToInt32(results_->offsets[2 * index_ * results_->PairsPerMatch()]);
+    return results_->Group(index_, 0)->firstIndex;
 }
 
 std::shared_ptr<SubMatches> Match::SubMatches() const {
     return std::make_shared<kavuro::SubMatches>(results_, index_);
 }
 
-SubMatches::SubMatches(std::shared_ptr<const MatchResults> results, std::size_t matchIndex)
+SubMatches::SubMatches(std::shared_ptr<const MatchResults> results, std::int32_t matchIndex)
     : results_(std::move(results)), matchIndex_(matchIndex) {}
 
 std::int32_t SubMatches::Count() const {
     return ToInt32(results_->groupCount);
 }
 
-std::optional<std::size_t> SubMatches::PairOf(std::int32_t index) const {
-    if (index < 0 || index >= Count()) {
-        return std::nullopt;
-    }
-    const std::size_t pair =
-        matchIndex_ * results_->PairsPerMatch() + 1 + static_cast<std::size_t>(index);
-    if (results_->offsets[2 * pair] == MatchResults::kNoOffset) {
-        return std::nullopt;
-    }
-    return pair;
-}
-
 std::optional<std::u16string> SubMatches::Item(std::int32_t index) const {
-    const auto pair = PairOf(index);
-    if (!pair) {
-        return std::nullopt;
-    }
-    const std::size_t begin = results_->offsets[2 * *pair];
-    const std::size_t end = results_->offsets[2 * *pair + 1];
-    return results_->subject.substr(begin, end - begin);
+    const auto capture =
+        index >= 0 && index < Count() ? results_->Group(matchIndex_, index + 1) : std::nullopt;
+    return capture ? std::optional<std::u16string>(capture->text) : std::nullopt;
 }
 
 std::int32_t SubMatches::FirstIndex(std::int32_t index) const {
-    const auto pair = PairOf(index);
-    return pair ? ToInt32(results_->offsets[2 * *pair]) : -1;
+    const auto capture =
+        index >= 0 && index < Count() ? results_->Group(matchIndex_, index + 1) : std::nullopt;
+    return capture ? capture->firstIndex : -1;
 }
 
 // --- RegExp ---

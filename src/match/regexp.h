@@ -13,27 +13,25 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 namespace kavuro {
 
 class Match;
 class SubMatches;
 struct CompiledPattern;
+struct MatchResults;
 
-// What one Execute found: the subject, kept once, and the offsets of every match and
-// group. Matches and submatch collections share it, so none copies the subject.
-struct MatchResults {
-    std::u16string subject;
-    std::size_t groupCount = 0;
-    // Per match, groupCount + 1 (start, end) pairs: the whole match, then each group.
-    // A group that took no part has kNoOffset in both.
-    std::vector<std::size_t> offsets;
-
-    static constexpr std::size_t kNoOffset = static_cast<std::size_t>(-1);
-    std::size_t PairsPerMatch() const { return groupCount + 1; }
+// A piece of the subject that a match or a group took. The text points into the subject
+// that the match collection keeps, and lives as long as the collection or any handle
+// taken from it.
+struct Capture {
+    std::u16string_view text;
+    std::int32_t firstIndex;  // from 0
 };
 
+// What Execute found. It keeps the subject once; its matches and their submatch
+// collections are light handles onto it.
 class MatchCollection {
 public:
     explicit MatchCollection(std::shared_ptr<const MatchResults> results);
@@ -42,13 +40,19 @@ public:
     // Match index (from 0); null when out of range.
     std::shared_ptr<Match> Item(std::int32_t index) const;
 
+    // Number of capturing groups of the pattern, whatever a match took part in.
+    std::int32_t GroupCount() const;
+    // What group took in match matchIndex (from 0): group 0 is the whole match, groups
+    // count from 1. Absent when either is out of range or the group took no part.
+    std::optional<Capture> Group(std::int32_t matchIndex, std::int32_t group) const;
+
 private:
     std::shared_ptr<const MatchResults> results_;
 };
 
 class Match {
 public:
-    Match(std::shared_ptr<const MatchResults> results, std::size_t index);
+    Match(std::shared_ptr<const MatchResults> results, std::int32_t index);
 
     std::u16string Value() const;
     // Start of the match in the subject, from 0.
@@ -57,12 +61,12 @@ public:
 
 private:
     std::shared_ptr<const MatchResults> results_;
-    std::size_t index_;
+    std::int32_t index_;
 };
 
 class SubMatches {
 public:
-    SubMatches(std::shared_ptr<const MatchResults> results, std::size_t matchIndex);
+    SubMatches(std::shared_ptr<const MatchResults> results, std::int32_t matchIndex);
 
     // Number of capturing groups.
     std::int32_t Count() const;
@@ -73,10 +77,8 @@ public:
     std::int32_t FirstIndex(std::int32_t index) const;
 
 private:
-    std::optional<std::size_t> PairOf(std::int32_t index) const;
-
     std::shared_ptr<const MatchResults> results_;
-    std::size_t matchIndex_;
+    std::int32_t matchIndex_;
 };
 
 class RegExp {

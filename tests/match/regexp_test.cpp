@@ -138,6 +138,17 @@ TEST(RegExp, SubMatchesTellAbsentGroupsFromEmptyOnes) {
     EXPECT_EQ(groups->FirstIndex(2), 2);
     EXPECT_EQ(groups->Item(3), std::nullopt);
     EXPECT_EQ(groups->Item(-1), std::nullopt);
+
+    // The collection answers the same without a handle per match.
+    EXPECT_EQ(matches->GroupCount(), 3);
+    ASSERT_TRUE(matches->Group(0, 0));
+    EXPECT_EQ(matches->Group(0, 0)->text, u"b");
+    EXPECT_EQ(matches->Group(0, 0)->firstIndex, 1);
+    EXPECT_EQ(matches->Group(0, 1), std::nullopt);
+    EXPECT_EQ(matches->Group(0, 3)->text, u"");
+    EXPECT_EQ(matches->Group(0, 4), std::nullopt);
+    EXPECT_EQ(matches->Group(1, 0), std::nullopt);
+    EXPECT_EQ(matches->Group(-1, 0), std::nullopt);
 }
 
 TEST(RegExp, PropertiesReadBackAndAChangeRecompiles) {
