@@ -138,8 +138,8 @@ void ForEachMatch(const CompiledPattern& compiled, std::u16string_view subject, 
     pcre2_set_heap_limit(context.get(), kHeapLimitKiB);
     std::unique_ptr<pcre2_jit_stack, JitStackFree> jitStack;
     if (compiled.jit) {
-        // Without it the JIT runs on its small default stack, which is no worse than a
-        // limit reached.
+        // When it cannot be made the JIT keeps its small default stack, and a search that
+        // outgrows that ends like one that reaches a limit.
         jitStack.reset(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr));
         if (jitStack) {
             pcre2_jit_stack_assign(context.get(), nullptr, jitStack.get());

@@ -25,7 +25,7 @@ struct Found {
     std::int32_t firstIndex;
     friend bool operator==(const Found&, const Found&) = default;
     friend void PrintTo(const Found& f, std::ostream* os) {
-        *os << f.value.size() << " units at " << f.firstIndex;
+        *os << testing::PrintToString(f.value) << " at " << f.firstIndex;
     }
 };
 
