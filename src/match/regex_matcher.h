@@ -38,10 +38,12 @@ public:
     // Matches of the last run; 0 before any run and after a failed one.
     std::int32_t MatchCount() const;
     // Whole match matchNumber (from 1); empty when out of range. When position is given,
-    // it receives the match's 0-based byte offset in the subject, or -2 when not found.
+    // it receives the match's 0-based byte offset in the subject, or -2 when there is no
+    // such match.
     Text MatchText(std::int32_t matchNumber, std::int32_t* position = nullptr) const;
     // Group groupNumber (from 1) of match matchNumber (from 1); empty when out of range or
-    // when the group took no part. position as for MatchText.
+    // when the group took no part. position as for MatchText, for the group's start; -2
+    // also when the group took no part.
     Text SubmatchText(std::int32_t matchNumber, std::int32_t groupNumber,
                       std::int32_t* position = nullptr) const;
     // Number of capturing groups of the first match; 0 when there is none.

@@ -5,6 +5,9 @@
 #include <iconv.h>
 
 #include <array>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -138,48 +141,109 @@ void ForEachUtf8CodePoint(std::string_view utf8, Sink&& sink) {
     }
 }
 
+// Bytes of the character that starts at gbk[i]: 2 for a lead byte with a trail byte.
+std::size_t CharacterLengthAt(std::string_view gbk, std::size_t i) {
+    return IsDoubleByteLead(static_cast<unsigned char>(gbk[i])) && i + 1 < gbk.size() &&
+                   IsTrailByte(static_cast<unsigned char>(gbk[i + 1]))
+               ? 2
+               : 1;
+}
+
+// The character that starts at gbk[i] (i < gbk.size()), and how many bytes it takes.
+struct Decoded {
+    char16_t unit;
+    std::size_t length;
+};
+Decoded DecodeAt(const CodePageTables& tables, std::string_view gbk, std::size_t i) {
+    const auto byte = static_cast<unsigned char>(gbk[i]);
+    if (byte < 0x80) {
+        return {static_cast<char16_t>(byte), 1};
+    }
+    if (CharacterLengthAt(gbk, i) == 2) {
+        return {tables.ToUnicode(byte << 8 | static_cast<unsigned char>(gbk[i + 1])), 2};
+    }
+    return {IsDoubleByteLead(byte) || byte == 0xFF ? kReplacement : tables.ToUnicode(byte), 1};
+}
+
 // Unicode characters of GBK text, one call per character.
 template <typename Sink>
 void ForEachGbkCharacter(std::string_view gbk, Sink&& sink) {
     const CodePageTables& tables = Tables();
-    std::size_t i = 0;
-    while (i < gbk.size()) {
-        const auto byte = static_cast<unsigned char>(gbk[i]);
-        if (IsDoubleByteLead(byte) && i + 1 < gbk.size() &&
-            IsTrailByte(static_cast<unsigned char>(gbk[i + 1]))) {
-            sink(tables.ToUnicode(byte << 8 | static_cast<unsigned char>(gbk[i + 1])));
-            i += 2;
-        } else {
-            sink(IsDoubleByteLead(byte) || byte == 0xFF ? kReplacement : tables.ToUnicode(byte));
-            i += 1;
-        }
+    for (std::size_t i = 0; i < gbk.size();) {
+        const Decoded decoded = DecodeAt(tables, gbk, i);
+        sink(decoded.unit);
+        i += decoded.length;
     }
 }
 
-void AppendGbk(std::string& out, char32_t c) {
-    const std::uint16_t code = c <= 0xFFFF ? Tables().FromUnicode(static_cast<char16_t>(c)) : 0;
-    if (code == 0 && c != 0) {
-        out += kUnmappable;
-    } else if (code < 0x100) {
-        out += static_cast<char>(code);
-    } else {
-        out += static_cast<char>(code >> 8);
-        out += static_cast<char>(code & 0xFF);
+// Writes c in GBK at out, '?' when GBK has no such character, and returns where it ended:
+// at most two bytes further on.
+char* PutGbk(char* out, const CodePageTables& tables, char32_t c) {
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+        return out;
     }
+    const std::uint16_t code = c <= 0xFFFF ? tables.FromUnicode(static_cast<char16_t>(c)) : 0;
+    if (code == 0) {
+        *out++ = kUnmappable;
+    } else if (code < 0x100) {
+        *out++ = static_cast<char>(code);
+    } else {
+        *out++ = static_cast<char>(code >> 8);
+        *out++ = static_cast<char>(code & 0xFF);
+    }
+    return out;
 }
 
 }  // namespace
 
 std::u16string GbkToUtf16(std::string_view gbk) {
+    // A playlist answer runs to megabytes and is mostly ASCII: runs of eight ASCII bytes
+    // are widened at once, and units gather in a small block that joins the result whole,
+    // which spares a capacity check per character and a zero fill of the result.
+    const CodePageTables& tables = Tables();
     std::u16string out;
     out.reserve(gbk.size());
-    ForEachGbkCharacter(gbk, [&](char16_t unit) { out += unit; });
+    constexpr std::uint64_t kHighBits = 0x8080808080808080;
+    char16_t block[2048];
+    std::size_t i = 0;
+    while (i < gbk.size()) {
+        char16_t* next = block;
+        char16_t* const blockEnd = block + std::size(block) - 8;
+        while (i < gbk.size() && next < blockEnd) {
+            std::uint64_t eight = kHighBits;
+            if (gbk.size() - i >= sizeof eight) {
+                std::memcpy(&eight, gbk.data() + i, sizeof eight);
+            }
+            if ((eight & kHighBits) == 0) {
+                for (std::size_t k = 0; k < sizeof eight; ++k) {
+                    next[k] = static_cast<unsigned char>(gbk[i + k]);
+                }
+                next += sizeof eight;
+                i += sizeof eight;
+            } else {
+                const Decoded decoded = DecodeAt(tables, gbk, i);
+                *next++ = decoded.unit;
+                i += decoded.length;
+            }
+        }
+        out.append(block, static_cast<std::size_t>(next - block));
+    }
     return out;
 }
 
+std::size_t GbkByteOffset(std::string_view gbk, std::size_t utf16Offset) {
+    std::size_t i = 0;
+    for (std::size_t unit = 0; unit < utf16Offset && i < gbk.size(); ++unit) {
+        i += CharacterLengthAt(gbk, i);
+    }
+    return i;
+}
+
 std::string Utf16ToGbk(std::u16string_view utf16) {
-    std::string out;
-    out.reserve(utf16.size() * 2);
+    const CodePageTables& tables = Tables();
+    std::string out(utf16.size() * 2, '\0');
+    char* next = out.data();
     for (std::size_t i = 0; i < utf16.size(); ++i) {
         char32_t c = utf16[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
@@ -187,8 +251,9 @@ std::string Utf16ToGbk(std::u16string_view utf16) {
             c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
             ++i;
         }
-        AppendGbk(out, c);
+        next = PutGbk(next, tables, c);
     }
+    out.resize(static_cast<std::size_t>(next - out.data()));
     return out;
 }
 
@@ -200,9 +265,12 @@ std::string GbkToUtf8(std::string_view gbk) {
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    ForEachUtf8CodePoint(utf8, [&](char32_t c) { AppendGbk(out, c); });
+    // No character takes more bytes in GBK than in UTF-8, nor does a replaced one.
+    const CodePageTables& tables = Tables();
+    std::string out(utf8.size(), '\0');
+    char* next = out.data();
+    ForEachUtf8CodePoint(utf8, [&](char32_t c) { next = PutGbk(next, tables, c); });
+    out.resize(static_cast<std::size_t>(next - out.data()));
     return out;
 }
 

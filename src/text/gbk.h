@@ -7,6 +7,7 @@
 // what GBK cannot hold into '?'. Valid GBK survives a round trip byte for byte.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@ namespace kavuro {
 
 std::u16string GbkToUtf16(std::string_view gbk);
 std::string Utf16ToGbk(std::u16string_view utf16);
+
+// Where UTF-16 unit utf16Offset of GbkToUtf16(gbk) begins in gbk, in bytes; gbk.size()
+// at or past the end. Each character is one unit, so this walks the characters before it.
+std::size_t GbkByteOffset(std::string_view gbk, std::size_t utf16Offset);
 
 std::string GbkToUtf8(std::string_view gbk);
 std::string Utf8ToGbk(std::string_view utf8);

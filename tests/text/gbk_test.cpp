@@ -4,6 +4,7 @@
 
 #include "support/case_name.h"
 
+#include <iterator>
 #include <string>
 
 namespace kavuro {
@@ -73,6 +74,37 @@ TEST(GbkConversion, UnmappableCharactersBecomeQuestionMarks) {
     EXPECT_EQ(Utf16ToGbk(std::u16string(1, u'\xD800')), "?");
     EXPECT_EQ(Utf8ToGbk("\xFF\xC3"), "??");  // malformed UTF-8
     EXPECT_EQ(Utf8ToGbk("\xE2\x82"), "??");  // cut short
+}
+
+TEST(GbkConversion, LongTextDecodesAsItsPiecesDo) {
+    // Long enough to cross the decoder's blocks, with ASCII runs of every length between
+    // double-byte characters and stray bytes.
+    const std::string pieces[] = {kSongListGbk, "0123456789abcdef", "\x80", "\xFF", "x"};
+    std::string text;
+    std::u16string expected;
+    for (std::size_t i = 0; text.size() < 20000; ++i) {
+        const std::string& piece = pieces[i % std::size(pieces)];
+        const std::string ascii(i % 11, 'a');
+        text += ascii + piece;
+        expected += GbkToUtf16(ascii) + GbkToUtf16(piece);
+    }
+    EXPECT_EQ(GbkToUtf16(text), expected);
+    EXPECT_EQ(Utf16ToGbk(expected).size(), text.size());
+}
+
+TEST(GbkByteOffset, FindsWhereEachDecodedUnitBegins) {
+    // Valid text, stray bytes and a lone lead byte at the end: the offset of unit u is
+    // where a decoder that stops after u characters would stop.
+    for (const std::string& gbk : {kSongListGbk, std::string("a\xA2\x5D]\xB0\nx\xFF\xFE\xFE"
+                                                             "b\xB0")}) {
+        const std::size_t units = GbkToUtf16(gbk).size();
+        for (std::size_t unit = 0; unit <= units; ++unit) {
+            const std::size_t offset = GbkByteOffset(gbk, unit);
+            ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(0, offset)).size(), unit);
+            ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(offset)).size(), units - unit);
+        }
+        EXPECT_EQ(GbkByteOffset(gbk, units + 5), gbk.size());
+    }
 }
 
 TEST(GbkConversion, EveryTwoByteInputDecodesWithoutLoss) {

@@ -1,0 +1,108 @@
+#include "match/regex_matcher.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "match/regexp.h"
+#include "text/gbk.h"
+
+namespace kavuro {
+
+namespace {
+
+constexpr std::int32_t kNotFound = -2;
+
+// Group group (0 for the whole match) of match matchNumber (from 1); absent when there is
+// none. Read straight from the collection: nothing is allocated but the answer.
+std::optional<Capture> Numbered(const std::shared_ptr<MatchCollection>& matches,
+                                std::int32_t matchNumber, std::int32_t group) {
+    if (!matches || matchNumber < 1) {
+        return std::nullopt;
+    }
+    return matches->Group(matchNumber - 1, group);
+}
+
+// The capture as GBK; when position is given, it receives the capture's byte offset in
+// subject, counted from the characters before it (a search for the text could meet an
+// equal text before it), or -2 when there is no capture.
+Text Answer(const std::optional<Capture>& capture, const Text& subject, std::int32_t* position) {
+    if (position != nullptr) {
+        *position = capture ? static_cast<std::int32_t>(GbkByteOffset(
+                                  subject, static_cast<std::size_t>(capture->firstIndex)))
+                            : kNotFound;
+    }
+    return capture ? Utf16ToGbk(capture->text) : Text();
+}
+
+}  // namespace
+
+RegexMatcher::RegexMatcher() = default;
+RegexMatcher::~RegexMatcher() = default;
+
+void RegexMatcher::Destroy() {
+    expression_.reset();
+    Text().swap(subject_);
+    matches_.reset();
+}
+
+std::unique_ptr<RegexMatcher> RegexMatcher::Copy() const {
+    auto copy = std::make_unique<RegexMatcher>();
+    copy->expression_ = expression_;
+    copy->matches_ = matches_;
+    copy->subject_ = subject_;
+    return copy;
+}
+
+bool RegexMatcher::Run(const Text& pattern, const Text& subject, bool caseSensitive, bool multiline,
+                       bool global) {
+    // The last run's results go first, so that a large subject's memory is reused rather
+    // than held twice.
+    matches_.reset();
+    expression_.reset();
+    auto expression = std::make_shared<RegExp>();
+    expression->SetIgnoreCase(!caseSensitive);
+    expression->SetMultiline(multiline);
+    expression->SetGlobal(global);
+    expression->SetPattern(GbkToUtf16(pattern));
+    auto matches = expression->Execute(GbkToUtf16(subject));
+
+    expression_ = std::move(expression);
+    matches_ = std::move(matches);
+    subject_ = subject;
+    return matches_ != nullptr;
+}
+
+Text RegexMatcher::PatternText() const {
+    return expression_ ? Utf16ToGbk(expression_->Pattern()) : Text();
+}
+
+Text RegexMatcher::ReplaceText(const Text& replacement) const {
+    if (!expression_) {
+        return Text();
+    }
+    const std::optional<std::u16string> replaced =
+        expression_->Replace(GbkToUtf16(subject_), GbkToUtf16(replacement));
+    return replaced ? Utf16ToGbk(*replaced) : Text();
+}
+
+std::int32_t RegexMatcher::MatchCount() const {
+    return matches_ ? matches_->Count() : 0;
+}
+
+Text RegexMatcher::MatchText(std::int32_t matchNumber, std::int32_t* position) const {
+    return Answer(Numbered(matches_, matchNumber, 0), subject_, position);
+}
+
+Text RegexMatcher::SubmatchText(std::int32_t matchNumber, std::int32_t groupNumber,
+                                std::int32_t* position) const {
+    const std::optional<Capture> capture =
+        groupNumber >= 1 ? Numbered(matches_, matchNumber, groupNumber) : std::nullopt;
+    return Answer(capture, subject_, position);
+}
+
+std::int32_t RegexMatcher::SubmatchCount() const {
+    return matches_ && matches_->Count() > 0 ? matches_->GroupCount() : 0;
+}
+
+}  // namespace kavuro

@@ -1,0 +1,132 @@
+// The regular-expression engine's object model: a RegExp that is configured through its
+// properties and run with Execute or Replace, and the MatchCollection, Match and
+// SubMatches that Execute hands back. It works on UTF-16 code units; positions count
+// code units. Handles are shared pointers, and every object may be used and released on
+// any thread. No operation throws for a bad pattern or subject: failure is a null handle
+// or an absent value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace kavuro {
+
+class Match;
+class SubMatches;
+struct CompiledPattern;
+struct MatchResults;
+
+// A piece of the subject that a match or a group took. The text points into the subject
+// that the match collection keeps, and lives as long as the collection or any handle
+// taken from it.
+struct Capture {
+    std::u16string_view text;
+    std::int32_t firstIndex;  // from 0
+};
+
+// What Execute found. It keeps the subject once; its matches and their submatch
+// collections are light handles onto it.
+class MatchCollection {
+public:
+    explicit MatchCollection(std::shared_ptr<const MatchResults> results);
+
+    std::int32_t Count() const;
+    // Match index (from 0); null when out of range.
+    std::shared_ptr<Match> Item(std::int32_t index) const;
+
+    // Number of capturing groups of the pattern, whatever a match took part in.
+    std::int32_t GroupCount() const;
+    // What group took in match matchIndex (from 0): group 0 is the whole match, groups
+    // count from 1. Absent when either is out of range or the group took no part.
+    std::optional<Capture> Group(std::int32_t matchIndex, std::int32_t group) const;
+
+private:
+    std::shared_ptr<const MatchResults> results_;
+};
+
+class Match {
+public:
+    Match(std::shared_ptr<const MatchResults> results, std::int32_t index);
+
+    std::u16string Value() const;
+    // Start of the match in the subject, from 0.
+    std::int32_t FirstIndex() const;
+    std::shared_ptr<kavuro::SubMatches> SubMatches() const;
+
+private:
+    std::shared_ptr<const MatchResults> results_;
+    std::int32_t index_;
+};
+
+class SubMatches {
+public:
+    SubMatches(std::shared_ptr<const MatchResults> results, std::int32_t matchIndex);
+
+    // Number of capturing groups.
+    std::int32_t Count() const;
+    // What group index + 1 captured; absent when that group took no part or index is out
+    // of range.
+    std::optional<std::u16string> Item(std::int32_t index) const;
+    // Start of that capture in the subject, from 0; -1 when Item is absent.
+    std::int32_t FirstIndex(std::int32_t index) const;
+
+private:
+    std::shared_ptr<const MatchResults> results_;
+    std::int32_t matchIndex_;
+};
+
+class RegExp {
+public:
+    RegExp();
+    ~RegExp();
+    RegExp(const RegExp&) = delete;
+    RegExp& operator=(const RegExp&) = delete;
+
+    bool IgnoreCase() const;
+    void SetIgnoreCase(bool ignoreCase);
+    // "^" and "$" also match at line feeds.
+    bool Multiline() const;
+    void SetMultiline(bool multiline);
+    // Execute and Replace go on after the first match.
+    bool Global() const;
+    void SetGlobal(bool global);
+    std::u16string Pattern() const;
+    void SetPattern(std::u16string pattern);
+
+    // Every match (or the first, without Global), left to right, never overlapping; an
+    // empty match moves the search on by one unit. Null when the pattern does not compile.
+    // When the engine gives up on a search (its match or depth limit, for one), the
+    // matches found before it are the result.
+    std::shared_ptr<MatchCollection> Execute(std::u16string subject) const;
+    // The subject with each match that Execute would find replaced. In replacement, $&
+    // is the match, $1 to $99 a group, $` the text before the match, $' the text after it
+    // and $$ a dollar sign; any other $ stays as it is. Absent when the pattern does not
+    // compile.
+    std::optional<std::u16string> Replace(std::u16string_view subject,
+                                          std::u16string_view replacement) const;
+
+private:
+    struct Settings {
+        bool ignoreCase = false;
+        bool multiline = false;
+        bool global = false;
+        std::u16string pattern;
+    };
+
+    // The settings and their compiled pattern (null when it does not compile), taken
+    // together so that a setter on another thread cannot split them.
+    std::pair<Settings, std::shared_ptr<const CompiledPattern>> Snapshot() const;
+
+    mutable std::mutex mutex_;
+    Settings settings_;
+    // Compiled on first use after a change of pattern or flags; absent until then.
+    mutable std::optional<std::shared_ptr<const CompiledPattern>> compiled_;
+};
+
+}  // namespace kavuro
