@@ -23,16 +23,25 @@ std::optional<Capture> Numbered(const std::shared_ptr<MatchCollection>& matches,
     return matches->Group(matchNumber - 1, group);
 }
 
-// The capture as GBK; when position is given, it receives the capture's byte offset in
-// subject, counted from the characters before it (a search for the text could meet an
-// equal text before it), or -2 when there is no capture.
-Text Answer(const std::optional<Capture>& capture, const Text& subject, std::int32_t* position) {
-    if (position != nullptr) {
-        *position = capture ? static_cast<std::int32_t>(GbkByteOffset(
-                                  subject, static_cast<std::size_t>(capture->firstIndex)))
-                            : kNotFound;
+// The capture as the subject's own bytes, so that nothing is lost to a round trip
+// through Unicode; when position is given, it receives the capture's byte offset in the
+// subject (a search for the text could meet an equal text before it), or -2 when there
+// is no capture.
+Text Answer(const std::optional<Capture>& capture, const Text& subject, const GbkOffsets& offsets,
+            std::int32_t* position) {
+    if (!capture) {
+        if (position != nullptr) {
+            *position = kNotFound;
+        }
+        return Text();
     }
-    return capture ? Utf16ToGbk(capture->text) : Text();
+    const auto first = static_cast<std::size_t>(capture->firstIndex);
+    const std::size_t begin = offsets.ByteOffset(subject, first);
+    const std::size_t end = offsets.ByteOffset(subject, first + capture->text.size());
+    if (position != nullptr) {
+        *position = static_cast<std::int32_t>(begin);
+    }
+    return subject.substr(begin, end - begin);
 }
 
 }  // namespace
@@ -43,6 +52,7 @@ RegexMatcher::~RegexMatcher() = default;
 void RegexMatcher::Destroy() {
     expression_.reset();
     Text().swap(subject_);
+    subjectOffsets_ = GbkOffsets();
     matches_.reset();
 }
 
@@ -51,6 +61,7 @@ std::unique_ptr<RegexMatcher> RegexMatcher::Copy() const {
     copy->expression_ = expression_;
     copy->matches_ = matches_;
     copy->subject_ = subject_;
+    copy->subjectOffsets_ = subjectOffsets_;
     return copy;
 }
 
@@ -70,6 +81,7 @@ bool RegexMatcher::Run(const Text& pattern, const Text& subject, bool caseSensit
     expression_ = std::move(expression);
     matches_ = std::move(matches);
     subject_ = subject;
+    subjectOffsets_ = GbkOffsets(subject_);
     return matches_ != nullptr;
 }
 
@@ -91,14 +103,14 @@ std::int32_t RegexMatcher::MatchCount() const {
 }
 
 Text RegexMatcher::MatchText(std::int32_t matchNumber, std::int32_t* position) const {
-    return Answer(Numbered(matches_, matchNumber, 0), subject_, position);
+    return Answer(Numbered(matches_, matchNumber, 0), subject_, subjectOffsets_, position);
 }
 
 Text RegexMatcher::SubmatchText(std::int32_t matchNumber, std::int32_t groupNumber,
                                 std::int32_t* position) const {
     const std::optional<Capture> capture =
         groupNumber >= 1 ? Numbered(matches_, matchNumber, groupNumber) : std::nullopt;
-    return Answer(capture, subject_, position);
+    return Answer(capture, subject_, subjectOffsets_, position);
 }
 
 std::int32_t RegexMatcher::SubmatchCount() const {

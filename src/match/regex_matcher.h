@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "text/gbk.h"
 #include "text/text.h"
 
 namespace kavuro {
@@ -53,6 +54,7 @@ private:
     std::shared_ptr<RegExp> expression_;
     std::shared_ptr<MatchCollection> matches_;
     Text subject_;
+    GbkOffsets subjectOffsets_;  // where the engine's units begin in subject_
 };
 
 }  // namespace kavuro

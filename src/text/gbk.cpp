@@ -232,9 +232,24 @@ std::u16string GbkToUtf16(std::string_view gbk) {
     return out;
 }
 
-std::size_t GbkByteOffset(std::string_view gbk, std::size_t utf16Offset) {
-    std::size_t i = 0;
-    for (std::size_t unit = 0; unit < utf16Offset && i < gbk.size(); ++unit) {
+GbkOffsets::GbkOffsets(std::string_view gbk) {
+    samples_.reserve(gbk.size() / kUnitsPerSample + 1);
+    std::size_t unit = 0;
+    for (std::size_t i = 0; i < gbk.size(); i += CharacterLengthAt(gbk, i), ++unit) {
+        if (unit % kUnitsPerSample == 0) {
+            samples_.push_back(i);
+        }
+    }
+}
+
+std::size_t GbkOffsets::ByteOffset(std::string_view gbk, std::size_t utf16Offset) const {
+    const std::size_t sample = utf16Offset / kUnitsPerSample;
+    if (sample >= samples_.size()) {
+        return gbk.size();
+    }
+    std::size_t i = samples_[sample];
+    for (std::size_t unit = sample * kUnitsPerSample; unit < utf16Offset && i < gbk.size();
+         ++unit) {
         i += CharacterLengthAt(gbk, i);
     }
     return i;

@@ -10,15 +10,30 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kavuro {
 
 std::u16string GbkToUtf16(std::string_view gbk);
 std::string Utf16ToGbk(std::u16string_view utf16);
 
-// Where UTF-16 unit utf16Offset of GbkToUtf16(gbk) begins in gbk, in bytes; gbk.size()
-// at or past the end. Each character is one unit, so this walks the characters before it.
-std::size_t GbkByteOffset(std::string_view gbk, std::size_t utf16Offset);
+// Where each UTF-16 unit of GbkToUtf16(gbk) begins in gbk. Every character decodes to
+// exactly one unit, so a range found in the decoded text maps back to the very bytes it
+// came from, unassigned pairs and stray bytes included. Built once per text; a look-up
+// walks at most a few dozen characters.
+class GbkOffsets {
+public:
+    GbkOffsets() = default;
+    explicit GbkOffsets(std::string_view gbk);
+
+    // Byte offset in gbk (the text this was built from) of unit utf16Offset; gbk.size()
+    // at or past the end.
+    std::size_t ByteOffset(std::string_view gbk, std::size_t utf16Offset) const;
+
+private:
+    static constexpr std::size_t kUnitsPerSample = 64;
+    std::vector<std::size_t> samples_;  // byte offset of every kUnitsPerSample-th unit
+};
 
 std::string GbkToUtf8(std::string_view gbk);
 std::string Utf8ToGbk(std::string_view utf8);

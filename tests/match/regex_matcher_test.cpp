@@ -106,6 +106,10 @@ INSTANTIATE_TEST_SUITE_P(
                                     kBracketTrails + kBracketTrails})),
                      {{kBracketTrails + "]]>", "[" + kBracketTrails + "\\",
                        kBracketTrails + kBracketTrails}}},
+        // Unassigned pairs, stray bytes and other code pages come back as they were sent.
+        PlaylistCase{"BytesThatAreNotGbkComeBackUnchanged",
+                     Answer(Record({"\xFE\xFE\xA2\x5D", "\xE7\xA8\xBB", "\x80\xFF"})),
+                     {{"\xFE\xFE\xA2\x5D", "\xE7\xA8\xBB", "\x80\xFF"}}},
         PlaylistCase{"FieldsOfAnotherRecordAreNotBorrowed",
                      Answer("<xsinger_name><![CDATA[lost ]]></xsinger_name>\n" + Record(kSecond)),
                      {kSecond}}),

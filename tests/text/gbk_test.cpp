@@ -92,18 +92,22 @@ TEST(GbkConversion, LongTextDecodesAsItsPiecesDo) {
     EXPECT_EQ(Utf16ToGbk(expected).size(), text.size());
 }
 
-TEST(GbkByteOffset, FindsWhereEachDecodedUnitBegins) {
+TEST(GbkOffsets, FindWhereEachDecodedUnitBegins) {
     // Valid text, stray bytes and a lone lead byte at the end: the offset of unit u is
     // where a decoder that stops after u characters would stop.
-    for (const std::string& gbk : {kSongListGbk, std::string("a\xA2\x5D]\xB0\nx\xFF\xFE\xFE"
-                                                             "b\xB0")}) {
+    // Long enough to span several samples of the index.
+    for (const std::string& gbk : {kSongListGbk,
+                                   std::string("a\xA2\x5D]\xB0\nx\xFF\xFE\xFE"
+                                               "b\xB0"),
+                                   kSongListGbk + kSongListGbk + kSongListGbk + "\xB0"}) {
         const std::size_t units = GbkToUtf16(gbk).size();
+        const GbkOffsets offsets(gbk);
         for (std::size_t unit = 0; unit <= units; ++unit) {
-            const std::size_t offset = GbkByteOffset(gbk, unit);
+            const std::size_t offset = offsets.ByteOffset(gbk, unit);
             ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(0, offset)).size(), unit);
             ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(offset)).size(), units - unit);
         }
-        EXPECT_EQ(GbkByteOffset(gbk, units + 5), gbk.size());
+        EXPECT_EQ(offsets.ByteOffset(gbk, units + 5), gbk.size());
     }
 }
 
