@@ -55,6 +55,7 @@ MainWindow::MainWindow(QWidget* parent)
     status->setSizeGripEnabled(false);
     statusPart_ = new QLabel(status);
     statusPart_->setTextFormat(Qt::PlainText);  // fetched song names are never markup
+    statusPart_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     status->addPermanentWidget(statusPart_, 1);
     setStatusBar(status);
 

@@ -31,6 +31,7 @@ struct SchemeCase {
     std::string name;
     int scheme;
     QColor frame;
+    friend void PrintTo(const SchemeCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class XpLookSchemeTest : public XpLookTest, public testing::WithParamInterface<SchemeCase> {};

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPointer>
@@ -21,25 +22,22 @@ namespace kavuro::test {
 
 inline constexpr int kHangTimeoutMs = 30'000;
 
-// Runs the event loop until condition holds; false after the time-out. The loop wakes as
-// soon as an event arrives, so a worker's blocking calls are answered at once.
+// Takes events until condition holds; false after the time-out. It sleeps only until the
+// next event, so a worker's blocking calls are answered at once, and objects whose
+// deletion was deferred are deleted on the way.
 template <typename Condition>
 [[nodiscard]] bool WaitUntil(Condition condition) {
-    if (condition()) {
-        return true;
-    }
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(2);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition()) {
-            loop.quit();
+    const QDeadlineTimer deadline(kHangTimeoutMs);
+    QTimer tick;  // wakes the wait up to look at the condition again
+    tick.start(2);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
         }
-    });
-    QTimer::singleShot(kHangTimeoutMs, &loop, &QEventLoop::quit);
-    poll.start();
-    loop.exec();
-    return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
 }
 
 // Calls act on the first widget that find gives, as soon as it gives one. The returned

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "support/case_name.h"
+#include "support/qt_print.h"
 #include "support/qt_wait.h"
 #include "ui/hyperlink.h"
 #include "ui/song_list.h"
@@ -62,6 +63,7 @@ struct PlaceCase {
     std::string name;
     const char* objectName;
     QRect geometry;
+    friend void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ControlPlaceTest : public MainWindowTest, public testing::WithParamInterface<PlaceCase> {};
@@ -227,6 +229,7 @@ struct TypedCase {
     std::string name;
     QString typed;
     QString kept;
+    friend void PrintTo(const TypedCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class EditFilterTest : public MainWindowTest, public testing::WithParamInterface<TypedCase> {};

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/qt_print.h"
 #include "support/qt_wait.h"
 #include "ui/song_list.h"
 
