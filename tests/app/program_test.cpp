@@ -19,6 +19,7 @@
 #include "playlist/fetch_texts.h"
 #include "support/loopback_http_server.h"
 #include "support/playlist_answer.h"
+#include "support/program_fixture.h"
 #include "support/qt_print.h"
 #include "support/qt_wait.h"
 #include "text/gbk.h"
@@ -31,8 +32,6 @@ namespace {
 using test::LoopbackHttpServer;
 using test::ScriptedAnswer;
 using test::WaitUntil;
-
-constexpr std::string_view kPath = "/fcg-bin/cgi_playlist_xml.fcg";
 
 // The service's answer for these songs, given here in UTF-8.
 std::string Playlist(const std::vector<test::Song>& songs) {
@@ -58,47 +57,7 @@ std::vector<QString> Rows(const MainWindow& window) {
     return rows;
 }
 
-class ProgramTest : public testing::Test {
-protected:
-    void SetUp() override { test::KeepProxiesAway(); }
-
-    void TearDown() override {
-        if (program != nullptr && program->window() != nullptr) {
-            program->window()->close();
-        }
-        EXPECT_TRUE(WaitUntil([] { return Program::RunningWorkers() == 0; }));
-        program.reset();
-        ApplyXpLook(0);
-    }
-
-    void StartProgram(ProgramSettings settings = {}) {
-        settings.addressPrefix = server.Address(std::string(kPath) + "?uin=");
-        settings.endProcess = [this](int exitCode) { exitCodes.push_back(exitCode); };
-        program = std::make_unique<Program>(std::move(settings));
-        program->Start();
-        ASSERT_NE(program->window(), nullptr);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(program->window()));
-    }
-
-    MainWindow& Window() const { return *program->window(); }
-
-    void Press(const char* number) {
-        Window().editBox()->setText(QString::fromLatin1(number));
-        Window().button()->click();
-    }
-
-    bool WaitForRequests(std::size_t count) {
-        return WaitUntil([&] { return server.Requests().size() >= count; });
-    }
-
-    bool WaitForWorkers() {
-        return WaitUntil([] { return Program::RunningWorkers() == 0; });
-    }
-
-    LoopbackHttpServer server;
-    std::vector<int> exitCodes;
-    std::unique_ptr<Program> program;
-};
+using ProgramTest = test::ProgramFixture;
 
 // Sees whether the look was on when the main window was first shown.
 class ShowWatcher final : public QObject {
@@ -130,7 +89,7 @@ TEST_F(ProgramTest, StartShowsTheWindowInTheLookWithTheFocusOnTheList) {
 }
 
 TEST_F(ProgramTest, APressFetchesThePlaylistIntoTheList) {
-    server.SetAnswer(std::string(kPath),
+    server.SetAnswer(std::string(test::kPlaylistPath),
                      test::Status(200, Playlist({{"江南民歌", "茉莉花", "http://m/1.mp3"},
                                                  {"李叔同", "送别", "http://m/2.mp3"}})));
     StartProgram();
@@ -141,9 +100,9 @@ TEST_F(ProgramTest, APressFetchesThePlaylistIntoTheList) {
                                     QStringLiteral("送别-李叔同 | http://m/2.mp3")}));
     EXPECT_EQ(Window().statusPart()->text(), DoneText("12345", 2));
     ASSERT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(
-        server.Requests()[0].rfind(std::string("GET ") + std::string(kPath) + "?uin=12345 ", 0),
-        0u);
+    EXPECT_EQ(server.Requests()[0].rfind(
+                  std::string("GET ") + std::string(test::kPlaylistPath) + "?uin=12345 ", 0),
+              0u);
     EXPECT_TRUE(Window().button()->isEnabled());
 }
 
@@ -154,8 +113,8 @@ TEST_F(ProgramTest, ASecondPressCancelsTheFirstFetchAndTheListNeverMixesRows) {
         Playlist({{"A", "first-1", "http://a/1"}, {"A", "first-2", "http://a/2"}});
     ScriptedAnswer stalling = test::Status(200, first + std::string(100, ' '));
     stalling.stallAfter = stalling.HeadSize() + first.size();
-    server.SetAnswer(std::string(kPath) + "?uin=111", stalling);
-    server.SetAnswer(std::string(kPath) + "?uin=222",
+    server.SetAnswer(std::string(test::kPlaylistPath) + "?uin=111", stalling);
+    server.SetAnswer(std::string(test::kPlaylistPath) + "?uin=222",
                      test::Status(200, Playlist({{"B", "second-1", "http://b/1"}})));
     ProgramSettings settings;
     settings.limits.stallTime = std::chrono::milliseconds(1000);
@@ -173,7 +132,7 @@ TEST_F(ProgramTest, ASecondPressCancelsTheFirstFetchAndTheListNeverMixesRows) {
 TEST_F(ProgramTest, ClosingTheWindowStopsTheFetchAndTheEndStepEndsWithZero) {
     ScriptedAnswer stalled = test::Status(200, Playlist({{"A", "a", "http://a"}}));
     stalled.stallAfter = 0;
-    server.SetAnswer(std::string(kPath), stalled);
+    server.SetAnswer(std::string(test::kPlaylistPath), stalled);
     StartProgram();
     Press("1");
     ASSERT_TRUE(WaitForRequests(1));
@@ -217,37 +176,11 @@ TEST_F(ProgramTest, NoHandlerRunsAfterTheEndStep) {
     EXPECT_EQ(Window().statusPart()->text(), "");
 }
 
-struct SeenBox {
-    bool seen = false;
-    bool onUiThread = false;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QWidget* parent = nullptr;
-    QString text;
-    int buttons = 0;
-    Qt::WindowModality modality = Qt::NonModal;
-};
-
-// Reads the error box when it opens and presses its OK button.
-void AnswerErrorBox(SeenBox& seen) {
-    test::ActOnModal([&seen](QWidget* widget) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        ASSERT_NE(box, nullptr);
-        seen = {true,
-                QThread::currentThread() == qApp->thread(),
-                box->icon(),
-                box->parentWidget(),
-                box->text(),
-                static_cast<int>(box->buttons().size()),
-                box->windowModality()};
-        box->button(QMessageBox::Ok)->click();
-    });
-}
-
 TEST_F(ProgramTest, TheFatalStopShowsAnErrorBoxDropsTheExitHookAndEndsWithMinusOne) {
     StartProgram();
     ASSERT_TRUE(program->matcher().matcher.Run("a", "a"));
-    SeenBox seen;
-    AnswerErrorBox(seen);
+    test::SeenBox seen;
+    auto boxAct = test::AnswerMessageBox(seen);
     program->FatalStop(QStringLiteral("出错了"));
     ASSERT_TRUE(seen.seen);
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
@@ -272,8 +205,8 @@ TEST_F(ProgramTest, RunningOutOfMemoryOnAWorkerStopsOnTheUiThread) {
         throw std::bad_alloc();
     };
     StartProgram(settings);
-    SeenBox seen;
-    AnswerErrorBox(seen);
+    test::SeenBox seen;
+    auto boxAct = test::AnswerMessageBox(seen);
     Window().button()->click();
     ASSERT_TRUE(WaitUntil([&] { return !exitCodes.empty(); }));
     EXPECT_TRUE(seen.onUiThread);

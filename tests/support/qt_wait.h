@@ -40,11 +40,23 @@ template <typename Condition>
     return true;
 }
 
-// Calls act on the first widget that find gives, as soon as it gives one. The returned
-// timer is gone once it acted or gave up.
-inline QPointer<QTimer> ActWhenOpen(std::function<QWidget*()> find,
-                                    std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer(qApp);
+// An act waiting for something to open; cancelled when this goes, so that an act that
+// never ran cannot outlive its test and act on the next one's widgets.
+class PendingAct {
+public:
+    explicit PendingAct(QTimer* timer) : timer_(timer) {}
+    PendingAct(PendingAct&&) = default;
+    PendingAct& operator=(PendingAct&&) = delete;
+    ~PendingAct() { delete timer_; }
+
+private:
+    QPointer<QTimer> timer_;
+};
+
+// Calls act on the first widget that find gives, as soon as it gives one.
+[[nodiscard]] inline PendingAct ActWhenOpen(std::function<QWidget*()> find,
+                                            std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer();
     timer->setInterval(5);
     auto waited = std::make_shared<QElapsedTimer>();
     waited->start();
@@ -60,14 +72,14 @@ inline QPointer<QTimer> ActWhenOpen(std::function<QWidget*()> find,
         }
     });
     timer->start();
-    return timer;
+    return PendingAct(timer);
 }
 
-inline QPointer<QTimer> ActOnPopup(std::function<void(QWidget*)> act) {
+[[nodiscard]] inline PendingAct ActOnPopup(std::function<void(QWidget*)> act) {
     return ActWhenOpen([] { return QApplication::activePopupWidget(); }, std::move(act));
 }
 
-inline QPointer<QTimer> ActOnModal(std::function<void(QWidget*)> act) {
+[[nodiscard]] inline PendingAct ActOnModal(std::function<void(QWidget*)> act) {
     return ActWhenOpen([] { return QApplication::activeModalWidget(); }, std::move(act));
 }
 

@@ -127,7 +127,7 @@ TEST_F(QtWindowOperationsTest, PopupMenuOpensBesideThePointerWithTheStoredStates
 
     QPoint shownAt;
     std::vector<bool> enabled;
-    test::ActOnPopup([&](QWidget* popup) {
+    auto popupAct = test::ActOnPopup([&](QWidget* popup) {
         shownAt = popup->pos();
         for (QAction* action : popup->actions()) {
             enabled.push_back(action->isEnabled());
