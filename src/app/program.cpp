@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFont>
 #include <QMessageBox>
@@ -16,6 +17,8 @@
 #include <utility>
 
 #include "app/xp_look.h"
+#include "commands/list_commands.h"
+#include "ui/song_list.h"
 
 namespace kavuro {
 namespace {
@@ -137,7 +140,17 @@ void Program::LoadMainWindow() {
     auto* window = new MainWindow();
     window->setAttribute(Qt::WA_DeleteOnClose);
     window_ = window;
+    commandOperations_ = std::make_unique<QtWindowOperations>(window);
     connect(window->button(), &QPushButton::clicked, this, Guarded(&Program::OnButtonClicked));
+    connect(window->list(), &SongList::rightClicked, this, Guarded(&Program::OnListRightClicked));
+    // Queued: an item's command runs once the pop-up has closed and its handler returned.
+    connect(window->menuAction(MenuItem::CopyNameAndSinger), &QAction::triggered, this,
+            Guarded(&Program::OnCopyNameAndSingerChosen), Qt::QueuedConnection);
+    connect(window->menuAction(MenuItem::CopyAddress), &QAction::triggered, this,
+            Guarded(&Program::OnCopyAddressChosen), Qt::QueuedConnection);
+    connect(window->menuAction(MenuItem::ClearAll), &QAction::triggered, this,
+            Guarded(&Program::OnClearAllChosen), Qt::QueuedConnection);
+    connect(window, &MainWindow::editBoxFocusGained, this, Guarded(&Program::OnEditBoxFocusGained));
     // Not a handler: whatever else happens, no fetch may touch a window that has gone.
     connect(window, &QObject::destroyed, this, &Program::StopFetches);
     gate_.Lower();
@@ -175,6 +188,26 @@ void Program::OnButtonClicked() {
     // old fetch is cut off before the new one shows anything.
     StopFetches();
     current_ = Fetch{std::move(operations), std::move(stop)};
+}
+
+void Program::OnListRightClicked() {
+    OnListRightClick(*commandOperations_);
+}
+
+void Program::OnCopyNameAndSingerChosen() {
+    CopyCellOfSelectedRow(*commandOperations_, platform_, 0);
+}
+
+void Program::OnCopyAddressChosen() {
+    CopyCellOfSelectedRow(*commandOperations_, platform_, 1);
+}
+
+void Program::OnClearAllChosen() {
+    ClearAllRows(*commandOperations_);
+}
+
+void Program::OnEditBoxFocusGained() {
+    kavuro::OnEditBoxFocusGained(*commandOperations_);
 }
 
 void Program::StopFetches() {

@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "commands/qt_command_platform.h"
 #include "playlist/playlist_fetch.h"
 #include "ui/main_window.h"
 #include "ui/qt_window_operations.h"
@@ -97,6 +98,11 @@ private:
     // Handlers.
     void OnCreated();
     void OnButtonClicked();
+    void OnListRightClicked();
+    void OnCopyNameAndSingerChosen();
+    void OnCopyAddressChosen();
+    void OnClearAllChosen();
+    void OnEditBoxFocusGained();
 
     void StopFetches();
 
@@ -105,6 +111,8 @@ private:
     std::shared_ptr<SharedMatcher> matcher_;
     std::function<void()> exitHook_;
     QPointer<MainWindow> window_;
+    std::unique_ptr<QtWindowOperations> commandOperations_;  // the UI thread's own
+    QtCommandPlatform platform_;
     Fetch current_;
     bool stopping_ = false;
 };

@@ -1,0 +1,15 @@
+// QtCommandPlatform: the clipboard and the message box of the list commands, on Qt.
+// UI thread only.
+#pragma once
+
+#include "commands/list_commands.h"
+
+namespace kavuro {
+
+class QtCommandPlatform final : public CommandPlatform {
+public:
+    bool SetClipboardText(const Text& text) override;
+    void ShowMessage(const Text& text) override;
+};
+
+}  // namespace kavuro

@@ -1,0 +1,340 @@
+// The list commands as the user meets them: through the real window, its pop-up menu,
+// the clipboard and the message box, bound by the program.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QTreeWidget>
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "commands/list_commands.h"
+#include "support/case_name.h"
+#include "support/program_fixture.h"
+#include "support/qt_print.h"
+#include "text/gbk.h"
+#include "ui/qt_text.h"
+#include "ui/song_list.h"
+
+namespace kavuro {
+namespace {
+
+using test::SeenBox;
+using test::WaitUntil;
+
+const QString kName = QStringLiteral("稻香-周杰伦");
+const QString kLongAddress = QStringLiteral("http://music.example/") + QString(1979, u'a');
+
+// The pop-up as it was when it opened.
+struct SeenPopup {
+    bool seen = false;
+    QMenu* menu = nullptr;
+    std::vector<bool> enabled;
+};
+
+class ListCommandsTest : public test::ProgramFixture {
+protected:
+    void SetUp() override {
+        ProgramFixture::SetUp();
+        StartProgram();
+        operations = std::make_unique<QtWindowOperations>(&Window());
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    }
+
+    void AddRows() {
+        for (const auto& [name, address] :
+             {std::pair{kName, kLongAddress},
+              std::pair{QStringLiteral("红豆-王菲"), QStringLiteral("http://music.example/2")}}) {
+            const std::int32_t row = operations->InsertRow();
+            operations->SetCellText(row, 0, ToText(name));
+            operations->SetCellText(row, 1, ToText(address));
+        }
+    }
+
+    // A right click at a point of the rows area, as the window system delivers it.
+    // Arm the pop-up first: the click returns only when the pop-up has closed.
+    void RightClick(QPoint inRows) {
+        SongList* list = Window().list();
+        const QPoint at = list->viewport()->mapTo(&Window(), inRows);
+        QCursor::setPos(Window().mapToGlobal(at));
+        QTest::mouseClick(Window().windowHandle(), Qt::RightButton, {}, at);
+    }
+
+    QPoint RowCentre(int row) const {
+        return Window().list()->visualItemRect(Window().list()->topLevelItem(row)).center();
+    }
+
+    QPoint BelowTheRows() const {
+        SongList* list = Window().list();
+        const int count = list->topLevelItemCount();
+        const int bottom =
+            count == 0 ? 0 : list->visualItemRect(list->topLevelItem(count - 1)).bottom();
+        return QPoint(30, bottom + 40);
+    }
+
+    // When the pop-up opens: notes it, runs whileOpen, then picks item choose (clicking
+    // it as a user would) or, without one, closes the pop-up unchosen.
+    [[nodiscard]] static test::PendingAct ArmPopup(SeenPopup& seen, std::optional<int> choose,
+                                                   std::function<void(QMenu*)> whileOpen = {}) {
+        return test::ActOnPopup([&seen, choose, whileOpen](QWidget* widget) {
+            auto* menu = qobject_cast<QMenu*>(widget);
+            ASSERT_NE(menu, nullptr);
+            seen.seen = true;
+            seen.menu = menu;
+            for (QAction* action : menu->actions()) {
+                seen.enabled.push_back(action->isEnabled());
+            }
+            if (whileOpen) {
+                whileOpen(menu);
+            }
+            if (choose) {
+                QAction* action = menu->actions().at(*choose);
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            }
+            if (menu->isVisible()) {
+                menu->close();
+            }
+        });
+    }
+
+    // True once every event posted before this call has been handled, chosen items'
+    // commands included.
+    bool WaitForQueuedHandlers() {
+        bool reached = false;
+        QMetaObject::invokeMethod(
+            qApp, [&reached] { reached = true; }, Qt::QueuedConnection);
+        return WaitUntil([&] { return reached; });
+    }
+
+    std::unique_ptr<QtWindowOperations> operations;
+};
+
+TEST_F(ListCommandsTest, OnAnEmptyListThePopupIsGreyedAndNothingCanBeChosen) {
+    SeenPopup popup;
+    bool stillOpen = true;
+    auto popupAct = ArmPopup(popup, std::nullopt, [&](QMenu* menu) {
+        for (QAction* action : menu->actions()) {
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            stillOpen = stillOpen && menu->isVisible();
+        }
+    });
+    SeenBox box;
+    auto boxAct = test::AnswerMessageBox(box);
+    RightClick(QPoint(30, 30));
+    ASSERT_TRUE(WaitForQueuedHandlers());
+    ASSERT_TRUE(popup.seen);
+    EXPECT_EQ(popup.enabled, (std::vector<bool>{false, false, false}));
+    EXPECT_TRUE(stillOpen);
+    EXPECT_FALSE(box.seen);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+}
+
+TEST_F(ListCommandsTest, ThePopupOpensBesideThePointer) {
+    AddRows();
+    SeenPopup popup;
+    QPoint shownAt;
+    auto popupAct = ArmPopup(popup, std::nullopt, [&](QMenu* menu) { shownAt = menu->pos(); });
+    const QPoint pointer = Window().list()->viewport()->mapToGlobal(RowCentre(1));
+    RightClick(RowCentre(1));
+    EXPECT_EQ(shownAt, pointer + QPoint(3, 3));
+}
+
+struct CopyCase {
+    std::string name;
+    int item;  // in menu order
+    int row;
+    QString copied;
+    friend void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CopyTest : public ListCommandsTest, public testing::WithParamInterface<CopyCase> {};
+
+TEST_P(CopyTest, ARightClickSelectsTheRowAndTheItemCopiesItsCellWhole) {
+    AddRows();
+    SeenPopup popup;
+    auto popupAct = ArmPopup(popup, GetParam().item);
+    SeenBox box;
+    // Connected after the program's handler, so this runs once that handler has returned.
+    bool rightClickHandled = false;
+    QObject::connect(Window().list(), &SongList::rightClicked, &Window(),
+                     [&] { rightClickHandled = true; });
+    bool commandAfterRightClick = false;
+    auto boxAct = test::AnswerMessageBox(box, [&] { commandAfterRightClick = rightClickHandled; });
+    RightClick(RowCentre(GetParam().row));
+    EXPECT_EQ(operations->SelectedRow(), GetParam().row);
+    ASSERT_TRUE(WaitUntil([&] { return box.seen; }));
+    EXPECT_TRUE(commandAfterRightClick);
+    EXPECT_EQ(popup.enabled, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), GetParam().copied);
+    EXPECT_EQ(box.text, QStringLiteral("复制成功!!"));
+    EXPECT_EQ(box.caption, QStringLiteral("信息："));
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, CopyTest,
+                         testing::Values(CopyCase{"ChineseNameAndSinger", 0, 0, kName},
+                                         CopyCase{"LongAddress", 1, 0, kLongAddress},
+                                         CopyCase{"SecondRowsAddress", 1, 1,
+                                                  QStringLiteral("http://music.example/2")}),
+                         test::CaseName());
+
+TEST_F(ListCommandsTest, TheMessageBoxBlocksTheWindowWhileRowsStillArrive) {
+    AddRows();
+    SeenPopup popup;
+    auto popupAct = ArmPopup(popup, 0);
+    SeenBox box;
+    bool rowsArrived = false;
+    auto boxAct = test::AnswerMessageBox(box, [&] {
+        // A click on the button goes nowhere while the box is open ...
+        const QPoint button = Window().button()->geometry().center();
+        QTest::mouseClick(Window().windowHandle(), Qt::LeftButton, {},
+                          Window().centralWidget()->mapTo(&Window(), button));
+        // ... but a fetch's rows still come in.
+        QtWindowOperations fetchWindow(&Window());
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            fetchWindow.InsertRow();
+            fetchWindow.SetStatusText(0, "from a worker");
+            done = true;
+        });
+        rowsArrived =
+            WaitUntil([&] { return done.load(); }) && Window().list()->topLevelItemCount() == 3;
+        worker.join();
+    });
+    RightClick(RowCentre(0));
+    ASSERT_TRUE(WaitUntil([&] { return box.seen; }));
+    EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(box.parent, nullptr);
+    EXPECT_EQ(box.buttons, 1);
+    EXPECT_EQ(box.modality, Qt::ApplicationModal);
+    EXPECT_TRUE(rowsArrived);
+    EXPECT_EQ(Window().statusPart()->text(), "from a worker");
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(Program::RunningWorkers(), 0);
+}
+
+TEST_F(ListCommandsTest, CopyingWithNoRowSelectedLeavesTheClipboardAndShowsNothing) {
+    AddRows();
+    Window().list()->setCurrentItem(Window().list()->topLevelItem(0));
+    SeenPopup popup;
+    auto popupAct = ArmPopup(popup, 0);
+    SeenBox box;
+    auto boxAct = test::AnswerMessageBox(box);
+    RightClick(BelowTheRows());
+    ASSERT_TRUE(WaitForQueuedHandlers());
+    EXPECT_EQ(popup.enabled, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(operations->SelectedRow(), -1);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+    EXPECT_FALSE(box.seen);
+}
+
+TEST_F(ListCommandsTest, ClearAllEmptiesTheListAndTheNextPopupIsGreyed) {
+    AddRows();
+    operations->SetStatusText(0, "kept");
+    SeenPopup popup;
+    auto popupAct = ArmPopup(popup, 2);
+    RightClick(RowCentre(1));
+    ASSERT_TRUE(WaitUntil([&] { return operations->RowCount() == 0; }));
+    EXPECT_EQ(operations->SelectedRow(), -1);
+    EXPECT_EQ(Window().statusPart()->text(), "kept");
+
+    SeenPopup next;
+    auto nextAct = ArmPopup(next, std::nullopt);
+    RightClick(QPoint(30, 30));
+    EXPECT_EQ(next.enabled, (std::vector<bool>{false, false, false}));
+}
+
+TEST_F(ListCommandsTest, RowsAddedWhileThePopupIsOpenLeaveItsItemsAlone) {
+    SeenPopup popup;
+    std::vector<bool> enabledLater;
+    auto popupAct = ArmPopup(popup, std::nullopt, [&](QMenu* menu) {
+        QtWindowOperations fetchWindow(&Window());
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            for (int i = 0; i < 3; ++i) {
+                fetchWindow.InsertRow();
+            }
+            done = true;
+        });
+        EXPECT_TRUE(WaitUntil([&] { return done.load(); }));
+        worker.join();
+        EXPECT_EQ(Window().list()->topLevelItemCount(), 3);
+        for (QAction* action : menu->actions()) {
+            enabledLater.push_back(action->isEnabled());
+        }
+    });
+    RightClick(QPoint(30, 30));
+    EXPECT_EQ(popup.enabled, (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(enabledLater, popup.enabled);
+}
+
+class EditBoxFocusTest : public ListCommandsTest {
+protected:
+    QPoint EditBoxInWindow() const {
+        return Window().centralWidget()->mapTo(&Window(), Window().editBox()->geometry().center());
+    }
+    QPoint ButtonInWindow() const {
+        return Window().centralWidget()->mapTo(&Window(), Window().button()->geometry().center());
+    }
+    void Click(QPoint inWindow) {
+        QTest::mouseClick(Window().windowHandle(), Qt::LeftButton, {}, inWindow);
+    }
+    QString EditText() const { return Window().editBox()->text(); }
+};
+
+TEST_F(EditBoxFocusTest, StartUpKeepsTheInitialNumber) {
+    EXPECT_EQ(QApplication::focusWidget(), Window().list());
+    EXPECT_EQ(EditText(), "1234567890");
+}
+
+TEST_F(EditBoxFocusTest, AClickIntoTheBoxEmptiesItButNotASecondClick) {
+    Click(EditBoxInWindow());
+    EXPECT_EQ(QApplication::focusWidget(), Window().editBox());
+    EXPECT_EQ(EditText(), "");
+    QTest::keyClicks(Window().editBox(), "123");
+    Click(EditBoxInWindow());
+    EXPECT_EQ(EditText(), "123");
+}
+
+TEST_F(EditBoxFocusTest, TabAndShiftTabOntoTheBoxEmptyIt) {
+    QTest::keyClick(Window().list(), Qt::Key_Tab);
+    EXPECT_EQ(EditText(), "");
+    QTest::keyClicks(Window().editBox(), "42");
+    QTest::keyClick(Window().editBox(), Qt::Key_Tab);
+    EXPECT_EQ(EditText(), "42");
+    QTest::keyClick(Window().button(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(EditText(), "");
+}
+
+TEST_F(EditBoxFocusTest, ReactivationEmptiesTheBoxThatHadTheFocus) {
+    Click(EditBoxInWindow());
+    QTest::keyClicks(Window().editBox(), "777");
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(EditText(), "777");
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+    EXPECT_EQ(QApplication::focusWidget(), Window().editBox());
+    EXPECT_EQ(EditText(), "");
+}
+
+TEST_F(EditBoxFocusTest, PressingTheButtonAfterTypingKeepsTheNumber) {
+    Click(EditBoxInWindow());
+    QTest::keyClicks(Window().editBox(), "555");
+    Click(ButtonInWindow());
+    ASSERT_TRUE(WaitForRequests(1));
+    ASSERT_TRUE(WaitForWorkers());
+    EXPECT_EQ(EditText(), "555");
+    EXPECT_NE(server.Requests()[0].find("uin=555 "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kavuro
