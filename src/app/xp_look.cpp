@@ -85,6 +85,7 @@ QLineEdit:hover, QAbstractSpinBox:hover, QComboBox:hover { border-color: @hot; }
 QLineEdit:disabled, QAbstractSpinBox:disabled, QComboBox:disabled {
     border-color: @dFrame; background: @dFace; color: @dText;
 }
+QDialogButtonBox { dialogbuttonbox-buttons-have-icons: 0; }
 QComboBox QAbstractItemView {
     border: 1px solid @frame; selection-background-color: @focus;
 }
