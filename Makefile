@@ -7,6 +7,7 @@ SANITIZE ?=
 QT ?= ON
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
+BENCH_BUILD ?= build-bench
 
 CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	-DKAVURO_WERROR=$(WERROR) -DKAVURO_SANITIZE=$(SANITIZE) -DKAVURO_QT=$(QT) $(CMAKE_ARGS)
@@ -30,8 +31,13 @@ run: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# Benchmarks build apart from the tests, optimised, and print one table (also written
+# to $(BENCH_BUILD)/bench/results.md). They measure; they never fail on a slow figure.
 bench: deps
-	@echo "make bench: no benchmarks yet"
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVURO_BENCH=ON \
+		-DKAVURO_TESTS=OFF -DKAVURO_WERROR=$(WERROR) $(CMAKE_ARGS) > /dev/null
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	bench/run $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD)
