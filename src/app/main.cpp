@@ -1,7 +1,6 @@
-// Placeholder until the window exists: says so and ends.
-#include <cstdio>
+// Kavuro: lists a QQ Zone user's space playlist.
+#include "app/program.h"
 
 int main() {
-    std::puts("Kavuro: the window is not built yet.");
-    return 0;
+    return kavuro::RunProgram({});
 }

@@ -1,0 +1,248 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "app/xp_look.h"
+
+namespace kavuro {
+namespace {
+
+std::atomic<int> runningWorkers{0};
+
+const QString kUnexpected = QStringLiteral("内部错误，Kavuro 无法继续运行。");
+
+// Everything one worker needs, handed over whole so that the worker owns it.
+struct WorkerJob {
+    FetchRoutine fetch;
+    std::shared_ptr<QtWindowOperations> operations;
+    std::shared_ptr<SharedMatcher> matcher;
+    std::string addressPrefix;
+    std::stop_token stop;
+    PageReadLimits limits;
+};
+
+void RunWorker(Program& program, WorkerJob job) {
+    try {
+        job.fetch(*job.operations, *job.matcher, job.addressPrefix, job.stop, job.limits);
+    } catch (const std::bad_alloc&) {
+        program.FatalStop(Program::kOutOfMemory);
+    } catch (...) {
+        program.FatalStop(kUnexpected);
+    }
+}
+
+// Turns an exception escaping an event handler into the fatal stop, where Qt lets one be
+// caught.
+class GuardedApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+    Program* program = nullptr;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc&) {
+            Stop(Program::kOutOfMemory);
+        } catch (...) {
+            Stop(kUnexpected);
+        }
+        return false;
+    }
+
+private:
+    void Stop(const QString& message) {
+        if (program != nullptr) {
+            program->FatalStop(message);
+        }
+        EndProcessAtOnce(-1);
+    }
+};
+
+// The layout is made for a 12-pixel font, and the texts are Chinese: a Chinese UI font of
+// that size where there is one, so that Latin and Chinese letters match and "QQ:" fits
+// beside the edit box.
+QFont GuiFont() {
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Microsoft YaHei"),
+                      QStringLiteral("Noto Sans CJK SC"), font.family()});
+    font.setPixelSize(12);
+    return font;
+}
+
+QtMessageHandler qtDefaultHandler = nullptr;
+
+void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        qtDefaultHandler(type, context, message);
+        return;
+    }
+    std::fprintf(stderr, "kavuro: %s\n", message.toLocal8Bit().constData());
+    EndProcessAtOnce(-1);
+}
+
+}  // namespace
+
+void EndProcessAtOnce(int exitCode) {
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
+}
+
+Program::Program(ProgramSettings settings) : settings_(std::move(settings)) {}
+
+Program::~Program() {
+    StopFetches();
+    delete window_;
+}
+
+int Program::RunningWorkers() {
+    return runningWorkers;
+}
+
+void Program::Start() {
+    matcher_ = std::make_shared<SharedMatcher>();
+    // A fetch that still holds the matcher keeps it; the process's end takes it then.
+    exitHook_ = [matcher = matcher_] {
+        std::unique_lock lock(matcher->inUse, std::try_to_lock);
+        if (lock.owns_lock()) {
+            matcher->matcher.Destroy();
+        }
+    };
+    LoadMainWindow();
+}
+
+template <typename Handler>
+auto Program::Guarded(Handler handler) {
+    return [this, handler] {
+        if (gate_.IsOpen()) {
+            (this->*handler)();
+        }
+    };
+}
+
+void Program::LoadMainWindow() {
+    gate_.Raise();
+    auto* window = new MainWindow();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window_ = window;
+    connect(window->button(), &QPushButton::clicked, this, Guarded(&Program::OnButtonClicked));
+    // Not a handler: whatever else happens, no fetch may touch a window that has gone.
+    connect(window, &QObject::destroyed, this, &Program::StopFetches);
+    gate_.Lower();
+
+    // The created handler: the window exists but is not yet visible.
+    if (gate_.IsOpen()) {
+        OnCreated();
+    }
+    if (window_ != nullptr) {
+        window_->show();
+        window_->activateWindow();
+    }
+}
+
+void Program::OnCreated() {
+    ApplyXpLook(1);
+}
+
+void Program::OnButtonClicked() {
+    auto operations = std::make_shared<QtWindowOperations>(window_);
+    std::stop_source stop;
+    WorkerJob job{settings_.fetch,         operations,       matcher_,
+                  settings_.addressPrefix, stop.get_token(), settings_.limits};
+    ++runningWorkers;
+    try {
+        std::thread([this, job = std::move(job)]() mutable {
+            RunWorker(*this, std::move(job));  // the job is gone before the count drops
+            --runningWorkers;
+        }).detach();
+    } catch (const std::system_error&) {
+        --runningWorkers;
+        return;  // no thread, no fetch: the press has no effect
+    }
+    // The new fetch's first call cannot take effect before this handler returns, so the
+    // old fetch is cut off before the new one shows anything.
+    StopFetches();
+    current_ = Fetch{std::move(operations), std::move(stop)};
+}
+
+void Program::StopFetches() {
+    if (current_.operations != nullptr) {
+        current_.operations->Revoke();
+        current_.stop.request_stop();
+    }
+}
+
+void Program::EndStep() {
+    gate_.RaiseForGood();
+    StopFetches();
+    if (auto hook = std::exchange(exitHook_, nullptr)) {
+        hook();
+    }
+    settings_.endProcess(0);
+}
+
+void Program::FatalStop(const QString& message) {
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, message] { FatalStop(message); }, Qt::QueuedConnection);
+        return;
+    }
+    if (stopping_) {
+        return;
+    }
+    stopping_ = true;
+    gate_.RaiseForGood();
+    StopFetches();
+    exitHook_ = nullptr;
+    try {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Kavuro"), message, QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    } catch (...) {
+        // Even without its message the stop goes on to its end.
+    }
+    settings_.endProcess(-1);
+}
+
+int RunProgram(ProgramSettings settings, const std::function<void(Program&)>& started) {
+    // Where Qt gives up (no display to open the window on, say) there is no box to show
+    // either: the message goes to standard error and the end is the fatal stop's.
+    qtDefaultHandler = qInstallMessageHandler(OnQtMessage);
+    // The command line is not Kavuro's to read, so Qt gets none either.
+    static int argc = 1;
+    static char name[] = "kavuro";
+    static char* argv[] = {name, nullptr};
+    GuardedApplication application(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("kavuro"));
+    QApplication::setFont(GuiFont());
+
+    Program program(std::move(settings));
+    application.program = &program;
+    try {
+        program.Start();
+    } catch (const std::bad_alloc&) {
+        program.FatalStop(Program::kOutOfMemory);
+    }
+    if (program.window() != nullptr) {
+        if (started) {
+            started(program);
+        }
+        QApplication::exec();
+    }
+    program.EndStep();
+    return 0;
+}
+
+}  // namespace kavuro

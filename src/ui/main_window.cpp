@@ -1,0 +1,131 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QFocusEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+
+#include "ui/hyperlink.h"
+#include "ui/song_list.h"
+#include "ui/typed_digits_filter.h"
+
+namespace kavuro {
+namespace {
+
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint) {
+    setWindowTitle(QStringLiteral("Kavuro"));
+    setWindowIcon(QIcon(QStringLiteral(":/kavuro/kavuro.png")));
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+
+    // Created in the order of the window description.
+    const QString homepage =
+        QString::fromUtf8(kHomepageUrl.data(), static_cast<qsizetype>(kHomepageUrl.size()));
+    auto* link2 = new Hyperlink(QStringLiteral("关注作者博客"), homepage, client);
+    link2->setObjectName(QStringLiteral("超级链接框2"));
+    link2->setGeometry(360, 0, 120, 32);
+    auto* link1 = new Hyperlink(QStringLiteral("点击下载更多"), homepage, client);
+    link1->setObjectName(QStringLiteral("超级链接框1"));
+    link1->setGeometry(240, 0, 112, 32);
+
+    // Never added to a menu bar: it serves only as the list's pop-up.
+    menu_ = new QMenu(QStringLiteral("c"), this);
+    menu_->setObjectName(QStringLiteral("c"));
+    menuActions_ = {menu_->addAction(QStringLiteral("复制歌曲名/歌手")),
+                    menu_->addAction(QStringLiteral("复制歌曲地址")),
+                    menu_->addAction(QStringLiteral("全部清空"))};
+
+    auto* status = new QStatusBar(this);
+    status->setObjectName(QStringLiteral("状态条1"));
+    status->setSizeGripEnabled(false);
+    statusPart_ = new QLabel(status);
+    statusPart_->setTextFormat(Qt::PlainText);  // fetched song names are never markup
+    statusPart_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    status->addPermanentWidget(statusPart_, 1);
+    setStatusBar(status);
+
+    button_ = new QPushButton(QStringLiteral("获取"), client);
+    button_->setObjectName(QStringLiteral("按钮1"));
+    button_->setGeometry(152, 5, 72, 25);
+    button_->setAutoDefault(false);
+    button_->setDefault(false);
+
+    editBox_ = new QLineEdit(Latin1(kInitialQqNumber), client);
+    editBox_->setObjectName(QStringLiteral("编辑框1"));
+    editBox_->setGeometry(34, 5, 104, 24);
+    editBox_->installEventFilter(new TypedDigitsFilter(editBox_));
+    editBox_->installEventFilter(this);
+
+    auto* label = new QLabel(QStringLiteral("QQ:"), client);
+    label->setObjectName(QStringLiteral("标签1"));
+    label->setGeometry(13, 4, 30, 31);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QPalette labelPalette = label->palette();
+    labelPalette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(labelPalette);
+
+    list_ = new SongList(client);
+    list_->setObjectName(QStringLiteral("超级列表框1"));
+    list_->setGeometry(5, 39, 475, 225);
+
+    // The label was created after the edit box and would cover its left edge.
+    editBox_->raise();
+
+    setTabOrder(list_, editBox_);
+    setTabOrder(editBox_, button_);
+    list_->setFocus();
+
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+
+    setFixedSize(kClientSize);
+    CentreOnScreen();
+}
+
+QAction* MainWindow::menuAction(MenuItem item) const {
+    const auto index = static_cast<std::size_t>(item);
+    return index < menuActions_.size() ? menuActions_[index] : nullptr;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A pop-up only borrows the focus: getting it back is no new focus.
+    if (watched == editBox_ && event->type() == QEvent::FocusIn &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        emit editBoxFocusGained();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    // Again on the first show, when the frame may be known: the outer rectangle is centred.
+    if (!shownBefore_) {
+        shownBefore_ = true;
+        CentreOnScreen();
+    }
+    QMainWindow::showEvent(event);
+}
+
+void MainWindow::CentreOnScreen() {
+    const QRect screenArea = screen()->geometry();
+    const QSize outer = frameGeometry().size();
+    move(screenArea.x() + (screenArea.width() - outer.width()) / 2,
+         screenArea.y() + (screenArea.height() - outer.height()) / 2);
+}
+
+}  // namespace kavuro

@@ -1,0 +1,67 @@
+// MainWindow: Kavuro's one window and its controls. It carries the controls' own
+// behaviour (layout, keys, focus, the edit filter, the links); what the program does with
+// them is bound by the shell through the signals and accessors below.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSize>
+
+#include <array>
+#include <string_view>
+
+#include "ui/window_operations.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace kavuro {
+
+class Hyperlink;
+class SongList;
+
+// The address both links open.
+inline constexpr std::string_view kHomepageUrl = KAVURO_HOMEPAGE_URL;
+// What the edit box holds until the user first puts the focus into it.
+inline constexpr std::string_view kInitialQqNumber = "1234567890";
+// The client area: the controls above, the status bar docked below the list.
+inline constexpr QSize kClientSize{486, 289};
+
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+
+    SongList* list() const { return list_; }
+    QLineEdit* editBox() const { return editBox_; }
+    QPushButton* button() const { return button_; }
+    QLabel* statusPart() const { return statusPart_; }
+    QMenu* popupMenu() const { return menu_; }
+    // nullptr for a value that names no item.
+    QAction* menuAction(MenuItem item) const;
+
+signals:
+    // Every time the edit box receives the keyboard focus from elsewhere: click, Tab or
+    // Shift+Tab, the window handing it back on reactivation.
+    void editBoxFocusGained();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CentreOnScreen();
+
+    SongList* list_ = nullptr;
+    QLineEdit* editBox_ = nullptr;
+    QPushButton* button_ = nullptr;
+    QLabel* statusPart_ = nullptr;
+    QMenu* menu_ = nullptr;
+    std::array<QAction*, 3> menuActions_{};
+    bool shownBefore_ = false;
+};
+
+}  // namespace kavuro

@@ -1,0 +1,51 @@
+// QtWindowOperations: WindowOperations carried out on the main window.
+//
+// Each fetch gets an object of its own, so that it can be revoked alone: from the moment
+// the UI thread revokes it (a new press, the window closing), none of its calls touches
+// the window again, even one already queued. Revocation and the check before every
+// widget access both happen on the UI thread, so nothing slips in between.
+#pragma once
+
+#include <QPointer>
+
+#include <atomic>
+#include <type_traits>
+#include <utility>
+
+#include "ui/main_window.h"
+#include "ui/window_operations.h"
+
+namespace kavuro {
+
+class QtWindowOperations final : public WindowOperations {
+public:
+    // UI thread only, like Revoke.
+    explicit QtWindowOperations(MainWindow* window);
+    // Every later call changes nothing and gives its empty value at once.
+    void Revoke();
+
+    void SetStatusText(std::int32_t part, const Text& text) override;
+    std::int32_t InsertRow() override;
+    void SetCellText(std::int32_t row, std::int32_t column, const Text& text) override;
+    Text CellText(std::int32_t row, std::int32_t column) override;
+    void DeleteAllRows() override;
+    std::int32_t RowCount() override;
+    std::int32_t SelectedRow() override;
+    void SetMenuItemEnabled(MenuItem item, bool enabled) override;
+    void PopupMenu() override;
+    Text EditBoxText() override;
+    void SetEditBoxText(const Text& text) override;
+
+private:
+    // Runs operation(window) on the UI thread and gives its result, or emptyValue when
+    // the operations are revoked or the window has gone.
+    template <typename Result, typename Operation>
+    Result OnUiThread(Result emptyValue, Operation&& operation);
+    template <typename Operation>
+    void OnUiThread(Operation&& operation);
+
+    QPointer<MainWindow> window_;  // read on the UI thread only
+    std::atomic<bool> revoked_{false};
+};
+
+}  // namespace kavuro
