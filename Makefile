@@ -12,7 +12,7 @@ BENCH_BUILD ?= build-bench
 CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	-DKAVURO_WERROR=$(WERROR) -DKAVURO_SANITIZE=$(SANITIZE) -DKAVURO_QT=$(QT) $(CMAKE_ARGS)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench bench-build clean
 
 all: build
 
@@ -33,11 +33,13 @@ test: build
 
 # Benchmarks build apart from the tests, optimised, and print one table (also written
 # to $(BENCH_BUILD)/bench/results.md). They measure; they never fail on a slow figure.
-bench: deps
+bench: bench-build
+	bench/run $(BENCH_BUILD)
+
+bench-build: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVURO_BENCH=ON \
 		-DKAVURO_TESTS=OFF -DKAVURO_WERROR=$(WERROR) $(CMAKE_ARGS) > /dev/null
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
-	bench/run $(BENCH_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BENCH_BUILD)
