@@ -7,11 +7,12 @@ SANITIZE ?=
 QT ?= ON
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
+BENCH_BUILD ?= build-bench
 
 CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	-DKAVURO_WERROR=$(WERROR) -DKAVURO_SANITIZE=$(SANITIZE) -DKAVURO_QT=$(QT) $(CMAKE_ARGS)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench bench-build clean
 
 all: build
 
@@ -30,8 +31,15 @@ run: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-bench: deps
-	@echo "make bench: no benchmarks yet"
+# Benchmarks build apart from the tests, optimised, and print one table (also written
+# to $(BENCH_BUILD)/bench/results.md). They measure; they never fail on a slow figure.
+bench: bench-build
+	bench/run $(BENCH_BUILD)
+
+bench-build: deps
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVURO_BENCH=ON \
+		-DKAVURO_TESTS=OFF -DKAVURO_WERROR=$(WERROR) $(CMAKE_ARGS) > /dev/null
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD)
