@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <memory>
@@ -160,6 +161,50 @@ TEST_F(QtWindowOperationsTest, AWorkersCallsTakeEffectInOrderBeforeTheyReturn) {
         ASSERT_EQ(window->list()->topLevelItem(row)->text(0), QString::number(row));
     }
     EXPECT_EQ(window->statusPart()->text(), "done");
+}
+
+TEST_F(QtWindowOperationsTest, CallsFromTwoWorkersAllTakeEffectEachInItsOrder) {
+    constexpr std::int32_t kRowsEach = 2'000;
+    window->hide();
+    std::vector<std::int32_t> indexes[2];
+    std::atomic<int> running{2};
+    std::thread workers[2];
+    for (int worker = 0; worker < 2; ++worker) {
+        workers[worker] = std::thread([&, worker] {
+            for (std::int32_t row = 0; row < kRowsEach; ++row) {
+                const std::int32_t index = operations->InsertRow();
+                indexes[worker].push_back(index);
+                operations->SetCellText(index, 0, std::to_string(worker));
+            }
+            --running;
+        });
+    }
+    EXPECT_TRUE(WaitUntil([&] { return running == 0; }));
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    ASSERT_EQ(window->list()->topLevelItemCount(), 2 * kRowsEach);
+    for (int worker = 0; worker < 2; ++worker) {
+        ASSERT_TRUE(std::is_sorted(indexes[worker].begin(), indexes[worker].end()));
+        for (const std::int32_t index : indexes[worker]) {
+            ASSERT_EQ(window->list()->topLevelItem(index)->text(0), QString::number(worker));
+        }
+    }
+}
+
+// However fast a worker's calls come, the UI thread gets back to its events: a fill
+// never freezes the window until it ends.
+TEST_F(QtWindowOperationsTest, AWorkerThatNeverPausesLeavesTheUiThreadItsEvents) {
+    std::atomic<bool> eventTaken{false};
+    QMetaObject::invokeMethod(
+        qApp, [&] { eventTaken = true; }, Qt::QueuedConnection);
+    OnWorker([&] {
+        const QDeadlineTimer deadline(test::kHangTimeoutMs);
+        while (!eventTaken && !deadline.hasExpired()) {
+            operations->RowCount();
+        }
+    });
+    EXPECT_TRUE(eventTaken);
 }
 
 TEST_F(QtWindowOperationsTest, ACellWriteAfterTheRowsWereDeletedIsDropped) {
