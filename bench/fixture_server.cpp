@@ -19,7 +19,7 @@ int main() {
             .append(std::to_string(count))
             .append("\": ")
             .append(std::to_string(answer.body.size()));
-        server.SetAnswer("/fcg-bin/cgi_playlist_xml.fcg?uin=" + std::to_string(count),
+        server.SetAnswer(std::string(bench::kFixtureTarget) + std::to_string(count),
                          std::move(answer));
     }
     std::printf("{\"port\": %u, \"bytes\": {%s}}\n", static_cast<unsigned>(server.Port()),

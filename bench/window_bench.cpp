@@ -73,7 +73,7 @@ long ResidentKb() {
 }
 
 std::string AddressPrefix(int port) {
-    return "http://127.0.0.1:" + std::to_string(port) + "/fcg-bin/cgi_playlist_xml.fcg?uin=";
+    return "http://127.0.0.1:" + std::to_string(port) + std::string(kFixtureTarget);
 }
 
 // The time every window operation of one fetch took, as the worker waited for it.
