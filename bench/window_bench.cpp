@@ -3,7 +3,7 @@
 // around. Prints one JSON object.
 //
 //   kavuro_window_bench --port P [--sizes N...]   the fill, per size
-//   kavuro_window_bench --startup [--port P]                 start-up and memory
+//   kavuro_window_bench --startup [--port P]      start-up and memory
 //
 // Fill: from the press of 按钮1 to the closing status text, and the UI thread's longest
 // gap between the ticks of a 1 ms timer meanwhile. Each size is then filled once more
@@ -28,11 +28,9 @@
 #include <QTreeWidget>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <mutex>
