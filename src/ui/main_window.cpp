@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QIcon>
 #include <QLabel>
@@ -18,6 +19,8 @@
 namespace kavuro {
 namespace {
 
+constexpr qint64 kMinPaintIntervalMs = 15;
+
 QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -30,6 +33,10 @@ MainWindow::MainWindow(QWidget* parent)
                               Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Kavuro"));
     setWindowIcon(QIcon(QStringLiteral(":/kavuro/kavuro.png")));
+    deferredPaint_.setSingleShot(true);
+    connect(&deferredPaint_, &QTimer::timeout, this, [this] {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    });
     auto* client = new QWidget(this);
     setCentralWidget(client);
 
@@ -103,6 +110,24 @@ QAction* MainWindow::menuAction(MenuItem item) const {
     return index < menuActions_.size() ? menuActions_[index] : nullptr;
 }
 
+// A fetch changes the window once per window operation, thousands of times a second, and
+// each change would otherwise cost a repaint of its own. The window is painted at most
+// once per kMinPaintIntervalMs; what changed meanwhile is painted together.
+bool MainWindow::event(QEvent* event) {
+    if (event->type() == QEvent::UpdateRequest) {
+        if (sinceLastPaint_.isValid() && sinceLastPaint_.elapsed() < kMinPaintIntervalMs) {
+            if (!deferredPaint_.isActive()) {
+                deferredPaint_.start(
+                    static_cast<int>(kMinPaintIntervalMs - sinceLastPaint_.elapsed()));
+            }
+            return true;
+        }
+        deferredPaint_.stop();
+        sinceLastPaint_.start();
+    }
+    return QMainWindow::event(event);
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // A pop-up only borrows the focus: getting it back is no new focus.
     if (watched == editBox_ && event->type() == QEvent::FocusIn &&
@@ -119,6 +144,9 @@ void MainWindow::showEvent(QShowEvent* event) {
         CentreOnScreen();
     }
     QMainWindow::showEvent(event);
+    // The window never changes size, and neither does the status part: fixed, a new
+    // status text (one per song during a fetch) no longer lays out the window again.
+    statusPart_->setFixedSize(statusPart_->size());
 }
 
 void MainWindow::CentreOnScreen() {

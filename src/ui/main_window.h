@@ -3,6 +3,9 @@
 // them is bound by the shell through the signals and accessors below.
 #pragma once
 
+#include <QElapsedTimer>
+#include <QTimer>
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QSize>
@@ -49,6 +52,7 @@ signals:
     void editBoxFocusGained();
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -62,6 +66,8 @@ private:
     QMenu* menu_ = nullptr;
     std::array<QAction*, 3> menuActions_{};
     bool shownBefore_ = false;
+    QElapsedTimer sinceLastPaint_;
+    QTimer deferredPaint_;
 };
 
 }  // namespace kavuro

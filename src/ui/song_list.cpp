@@ -6,6 +6,13 @@
 
 namespace kavuro {
 
+namespace {
+
+// How long rows appended one by one may wait to be laid out together.
+constexpr int kNewRowsLayoutIntervalMs = 30;
+
+}  // namespace
+
 SongList::SongList(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(2);
     setHeaderLabels({QStringLiteral("歌曲名/歌手"), QStringLiteral("歌曲地址")});
@@ -36,6 +43,65 @@ SongList::SongList(QWidget* parent) : QTreeWidget(parent) {
                                    focusedPalette_.color(group, QPalette::Text));
     }
     ShowSelection(false);
+
+    newRowsLayout_.setSingleShot(true);
+    newRowsLayout_.setInterval(kNewRowsLayoutIntervalMs);
+    connect(&newRowsLayout_, &QTimer::timeout, this, [this] { doItemsLayout(); });
+}
+
+// A fetch appends its rows one at a time, each in a turn of the event loop, and the tree
+// view would lay out the whole list again after every one of them: quadratic in the
+// list's length. Appended rows are laid out together instead, a few times a second, and
+// at once before the user acts on the list.
+void SongList::rowsInserted(const QModelIndex& parent, int start, int end) {
+    if (parent.isValid()) {
+        QTreeWidget::rowsInserted(parent, start, end);
+        return;
+    }
+    QAbstractItemView::rowsInserted(parent, start, end);
+    if (!newRowsLayout_.isActive()) {
+        newRowsLayout_.start();
+    }
+}
+
+// A cell set while rows wait for their layout is drawn by that layout, which repaints the
+// rows: asking where the cell is now would lay the list out once per cell.
+void SongList::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                           const QList<int>& roles) {
+    if (newRowsLayout_.isActive()) {
+        return;
+    }
+    QTreeWidget::dataChanged(topLeft, bottomRight, roles);
+}
+
+// Lays out the rows appended since the last layout, if any. Const because the queries
+// that need it are: it changes nothing they answer but brings it up to date.
+void SongList::LayOutNewRows() const {
+    if (!newRowsLayout_.isActive()) {
+        return;
+    }
+    newRowsLayout_.stop();
+    const_cast<SongList*>(this)->doItemsLayout();
+}
+
+QRect SongList::visualRect(const QModelIndex& index) const {
+    LayOutNewRows();
+    return QTreeWidget::visualRect(index);
+}
+
+QModelIndex SongList::indexAt(const QPoint& point) const {
+    LayOutNewRows();
+    return QTreeWidget::indexAt(point);
+}
+
+void SongList::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    LayOutNewRows();
+    QTreeWidget::scrollTo(index, hint);
+}
+
+void SongList::keyPressEvent(QKeyEvent* event) {
+    LayOutNewRows();
+    QTreeWidget::keyPressEvent(event);
 }
 
 void SongList::mousePressEvent(QMouseEvent* event) {
