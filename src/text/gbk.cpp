@@ -4,6 +4,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -149,6 +150,24 @@ std::size_t CharacterLengthAt(std::string_view gbk, std::size_t i) {
                : 1;
 }
 
+// How many ASCII bytes, at most limit, start at gbk[i]. Each is one character and one
+// unit; a playlist is mostly ASCII, so they are taken eight at a time.
+std::size_t AsciiRunAt(std::string_view gbk, std::size_t i, std::size_t limit) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080;
+    limit = std::min(limit, gbk.size() - i);
+    std::size_t run = 0;
+    for (std::uint64_t eight = 0; run + sizeof eight <= limit; run += sizeof eight) {
+        std::memcpy(&eight, gbk.data() + i + run, sizeof eight);
+        if ((eight & kHighBits) != 0) {
+            break;
+        }
+    }
+    while (run < limit && static_cast<unsigned char>(gbk[i + run]) < 0x80) {
+        ++run;
+    }
+    return run;
+}
+
 // The character that starts at gbk[i] (i < gbk.size()), and how many bytes it takes.
 struct Decoded {
     char16_t unit;
@@ -235,10 +254,14 @@ std::u16string GbkToUtf16(std::string_view gbk) {
 GbkOffsets::GbkOffsets(std::string_view gbk) {
     samples_.reserve(gbk.size() / kUnitsPerSample + 1);
     std::size_t unit = 0;
-    for (std::size_t i = 0; i < gbk.size(); i += CharacterLengthAt(gbk, i), ++unit) {
+    for (std::size_t i = 0; i < gbk.size();) {
         if (unit % kUnitsPerSample == 0) {
             samples_.push_back(i);
         }
+        const std::size_t ascii = AsciiRunAt(gbk, i, kUnitsPerSample - unit % kUnitsPerSample);
+        const std::size_t bytes = ascii > 0 ? ascii : CharacterLengthAt(gbk, i);
+        i += bytes;
+        unit += ascii > 0 ? ascii : 1;
     }
 }
 
@@ -248,9 +271,10 @@ std::size_t GbkOffsets::ByteOffset(std::string_view gbk, std::size_t utf16Offset
         return gbk.size();
     }
     std::size_t i = samples_[sample];
-    for (std::size_t unit = sample * kUnitsPerSample; unit < utf16Offset && i < gbk.size();
-         ++unit) {
-        i += CharacterLengthAt(gbk, i);
+    for (std::size_t units = utf16Offset % kUnitsPerSample; units > 0 && i < gbk.size();) {
+        const std::size_t ascii = AsciiRunAt(gbk, i, units);
+        i += ascii > 0 ? ascii : CharacterLengthAt(gbk, i);
+        units -= ascii > 0 ? ascii : 1;
     }
     return i;
 }
