@@ -150,17 +150,23 @@ std::size_t CharacterLengthAt(std::string_view gbk, std::size_t i) {
                : 1;
 }
 
-// How many ASCII bytes, at most limit, start at gbk[i]. Each is one character and one
-// unit; a playlist is mostly ASCII, so they are taken eight at a time.
-std::size_t AsciiRunAt(std::string_view gbk, std::size_t i, std::size_t limit) {
+// True when the eight bytes from gbk[i] are there and all ASCII. A playlist is mostly
+// ASCII, so the walks below take such runs eight bytes at a time.
+bool EightAsciiAt(std::string_view gbk, std::size_t i) {
     constexpr std::uint64_t kHighBits = 0x8080808080808080;
+    std::uint64_t eight = kHighBits;
+    if (gbk.size() - i >= sizeof eight) {
+        std::memcpy(&eight, gbk.data() + i, sizeof eight);
+    }
+    return (eight & kHighBits) == 0;
+}
+
+// How many ASCII bytes, at most limit, start at gbk[i]; each is one character and one unit.
+std::size_t AsciiRunAt(std::string_view gbk, std::size_t i, std::size_t limit) {
     limit = std::min(limit, gbk.size() - i);
     std::size_t run = 0;
-    for (std::uint64_t eight = 0; run + sizeof eight <= limit; run += sizeof eight) {
-        std::memcpy(&eight, gbk.data() + i + run, sizeof eight);
-        if ((eight & kHighBits) != 0) {
-            break;
-        }
+    while (run + 8 <= limit && EightAsciiAt(gbk, i + run)) {
+        run += 8;
     }
     while (run < limit && static_cast<unsigned char>(gbk[i + run]) < 0x80) {
         ++run;
@@ -223,23 +229,18 @@ std::u16string GbkToUtf16(std::string_view gbk) {
     const CodePageTables& tables = Tables();
     std::u16string out;
     out.reserve(gbk.size());
-    constexpr std::uint64_t kHighBits = 0x8080808080808080;
     char16_t block[2048];
     std::size_t i = 0;
     while (i < gbk.size()) {
         char16_t* next = block;
         char16_t* const blockEnd = block + std::size(block) - 8;
         while (i < gbk.size() && next < blockEnd) {
-            std::uint64_t eight = kHighBits;
-            if (gbk.size() - i >= sizeof eight) {
-                std::memcpy(&eight, gbk.data() + i, sizeof eight);
-            }
-            if ((eight & kHighBits) == 0) {
-                for (std::size_t k = 0; k < sizeof eight; ++k) {
+            if (EightAsciiAt(gbk, i)) {
+                for (std::size_t k = 0; k < 8; ++k) {
                     next[k] = static_cast<unsigned char>(gbk[i + k]);
                 }
-                next += sizeof eight;
-                i += sizeof eight;
+                next += 8;
+                i += 8;
             } else {
                 const Decoded decoded = DecodeAt(tables, gbk, i);
                 *next++ = decoded.unit;
