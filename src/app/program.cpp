@@ -16,7 +16,7 @@
 #include <thread>
 #include <utility>
 
-#include "app/xp_look.h"
+#include "ui/xp_look.h"
 #include "commands/list_commands.h"
 #include "ui/song_list.h"
 

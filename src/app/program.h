@@ -19,7 +19,8 @@
 #include <string>
 #include <string_view>
 
-#include "commands/qt_command_platform.h"
+#include "ui/qt_command_platform.h"
+#include "playlist/playlist_address.h"
 #include "playlist/playlist_fetch.h"
 #include "ui/main_window.h"
 #include "ui/qt_window_operations.h"
@@ -36,7 +37,7 @@ using FetchRoutine = void (*)(WindowOperations& window, SharedMatcher& matcher,
 [[noreturn]] void EndProcessAtOnce(int exitCode);
 
 struct ProgramSettings {
-    std::string addressPrefix{kPlaylistAddressPrefix};
+    std::string addressPrefix = PlaylistAddressPrefix();
     PageReadLimits limits;
     FetchRoutine fetch = PlaylistFetch;
     // How the end step and the fatal stop end the process; tests record the code.

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "text/text.h"
-#include "ui/window_operations.h"
+#include "window/window_operations.h"
 
 namespace kavuro {
 

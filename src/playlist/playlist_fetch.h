@@ -10,13 +10,9 @@
 #include "match/regex_matcher.h"
 #include "playlist/http_read_page.h"
 #include "text/text.h"
-#include "ui/window_operations.h"
+#include "window/window_operations.h"
 
 namespace kavuro {
-
-// The service's address up to "uin="; the trimmed, escaped QQ number follows it.
-inline constexpr std::string_view kPlaylistAddressPrefix =
-    "http://" KAVURO_PLAYLIST_HOST "/fcg-bin/cgi_playlist_xml.fcg?uin=";
 
 // The one matcher, and the lock that keeps fetches from using it at the same time.
 struct SharedMatcher {
@@ -24,10 +20,10 @@ struct SharedMatcher {
     std::mutex inUse;  // held by a fetch from clearing the list to the end of its song loop
 };
 
-// One fetch, from "获取中.." to the closing total. When stop is requested the page read
-// is aborted and the fetch makes no further window operation.
-void PlaylistFetch(WindowOperations& window, SharedMatcher& matcher,
-                   std::string_view addressPrefix = kPlaylistAddressPrefix,
+// One fetch, from "获取中.." to the closing total, asking addressPrefix (see
+// PlaylistAddressPrefix) followed by the number. When stop is requested the page read is
+// aborted and the fetch makes no further window operation.
+void PlaylistFetch(WindowOperations& window, SharedMatcher& matcher, std::string_view addressPrefix,
                    std::stop_token stop = {}, const PageReadLimits& limits = {});
 
 }  // namespace kavuro

@@ -12,6 +12,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 
+#include "build_settings.h"
 #include "ui/hyperlink.h"
 #include "ui/song_list.h"
 #include "ui/typed_digits_filter.h"
@@ -26,6 +27,10 @@ QString Latin1(std::string_view text) {
 }
 
 }  // namespace
+
+std::string_view HomepageUrl() {
+    return build_settings::kHomepageUrl;
+}
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -42,7 +47,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     // Created in the order of the window description.
     const QString homepage =
-        QString::fromUtf8(kHomepageUrl.data(), static_cast<qsizetype>(kHomepageUrl.size()));
+        QString::fromUtf8(HomepageUrl().data(), static_cast<qsizetype>(HomepageUrl().size()));
     auto* link2 = new Hyperlink(QStringLiteral("关注作者博客"), homepage, client);
     link2->setObjectName(QStringLiteral("超级链接框2"));
     link2->setGeometry(360, 0, 120, 32);

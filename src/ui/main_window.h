@@ -13,7 +13,7 @@
 #include <array>
 #include <string_view>
 
-#include "ui/window_operations.h"
+#include "window/window_operations.h"
 
 class QAction;
 class QLabel;
@@ -26,8 +26,8 @@ namespace kavuro {
 class Hyperlink;
 class SongList;
 
-// The address both links open.
-inline constexpr std::string_view kHomepageUrl = KAVURO_HOMEPAGE_URL;
+// The address both links open, as the build was configured.
+std::string_view HomepageUrl();
 // What the edit box holds until the user first puts the focus into it.
 inline constexpr std::string_view kInitialQqNumber = "1234567890";
 // The client area: the controls above, the status bar docked below the list.

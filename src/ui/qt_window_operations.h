@@ -20,7 +20,7 @@
 #include <utility>
 
 #include "ui/main_window.h"
-#include "ui/window_operations.h"
+#include "window/window_operations.h"
 
 namespace kavuro {
 

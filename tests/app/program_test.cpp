@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/xp_look.h"
+#include "ui/xp_look.h"
 #include "playlist/fetch_texts.h"
 #include "support/loopback_http_server.h"
 #include "support/playlist_answer.h"

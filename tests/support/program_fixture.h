@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/program.h"
-#include "app/xp_look.h"
+#include "ui/xp_look.h"
 #include "support/loopback_http_server.h"
 #include "support/qt_wait.h"
 

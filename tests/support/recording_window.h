@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/window_operations.h"
+#include "window/window_operations.h"
 
 namespace kavuro::test {
 

@@ -314,7 +314,7 @@ public slots:
 
 TEST_F(MainWindowTest, HyperlinksShowTheirStateInColourAndOpenOnThePress) {
     UrlRecorder recorder;
-    const QUrl homepage(QString::fromUtf8(kHomepageUrl.data()));
+    const QUrl homepage(QString::fromUtf8(HomepageUrl().data(), HomepageUrl().size()));
     QDesktopServices::setUrlHandler(homepage.scheme(), &recorder, "open");
 
     for (const char* name : {"超级链接框1", "超级链接框2"}) {

@@ -1,4 +1,4 @@
-#include "commands/qt_command_platform.h"
+#include "ui/qt_command_platform.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "app/xp_look.h"
+#include "ui/xp_look.h"
 
 #include <QApplication>
 #include <QString>
