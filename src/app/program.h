@@ -19,18 +19,18 @@
 #include <string>
 #include <string_view>
 
-#include "ui/qt_command_platform.h"
 #include "playlist/playlist_address.h"
 #include "playlist/playlist_fetch.h"
 #include "ui/main_window.h"
+#include "ui/qt_command_platform.h"
 #include "ui/qt_window_operations.h"
 
 namespace kavuro {
 
 // What a worker runs for one press.
-using FetchRoutine = void (*)(WindowOperations& window, SharedMatcher& matcher,
-                              std::string_view addressPrefix, std::stop_token stop,
-                              const PageReadLimits& limits);
+using FetchRoutine = FetchOutcome (*)(WindowOperations& window, SharedMatcher& matcher,
+                                      std::string_view addressPrefix, std::stop_token stop,
+                                      const PageReadLimits& limits);
 
 // Ends the process now with the exit code, without running static destructors or
 // waiting for any thread: a worker may still be running.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "playlist/fetch_texts.h"
 #include "playlist/playlist_pattern.h"
@@ -83,9 +84,9 @@ private:
 
 }  // namespace
 
-void PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& matcher,
-                   std::string_view addressPrefix, std::stop_token stop,
-                   const PageReadLimits& limits) {
+FetchOutcome PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& matcher,
+                           std::string_view addressPrefix, std::stop_token stop,
+                           const PageReadLimits& limits) {
     FetchWindow window(windowOperations, stop);
     window.SetStatusText(Text(fetch_texts::kFetching));
 
@@ -96,11 +97,14 @@ void PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& matcher,
 
     const PageAnswer answer = HttpReadPage(address, stop, limits);
     if (window.Stopped()) {
-        return;
+        return {};
     }
     if (const std::optional<Text> failure = FailureText(answer, boxText)) {
         window.SetStatusText(*failure);
-        return;
+        return {.kind = FetchOutcome::Kind::Failed,
+                .songs = 0,
+                .reason = answer.answered ? "the server answered " + std::to_string(answer.status)
+                                          : "no answer from the server"};
     }
 
     const Text answerText = BytesToText(answer.body);
@@ -125,8 +129,12 @@ void PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& matcher,
             window.SetCellText(row, kAddressColumn, songAddress);
         }
     }
+    if (window.Stopped()) {
+        return {};
+    }
     window.SetStatusText(
         ConcatTexts(fetch_texts::kQQ, boxText, fetch_texts::kDoneTotal, IntegerToText(count)));
+    return {.kind = FetchOutcome::Kind::Listed, .songs = count, .reason = {}};
 }
 
 }  // namespace kavuro

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "ui/xp_look.h"
 #include "playlist/fetch_texts.h"
 #include "support/loopback_http_server.h"
 #include "support/playlist_answer.h"
@@ -25,6 +24,7 @@
 #include "text/gbk.h"
 #include "ui/qt_text.h"
 #include "ui/song_list.h"
+#include "ui/xp_look.h"
 
 namespace kavuro {
 namespace {
@@ -200,7 +200,7 @@ TEST_F(ProgramTest, TheFatalStopShowsAnErrorBoxDropsTheExitHookAndEndsWithMinusO
 TEST_F(ProgramTest, RunningOutOfMemoryOnAWorkerStopsOnTheUiThread) {
     ProgramSettings settings;
     settings.fetch = [](WindowOperations& window, SharedMatcher&, std::string_view, std::stop_token,
-                        const PageReadLimits&) {
+                        const PageReadLimits&) -> FetchOutcome {
         window.SetStatusText(0, "started");
         throw std::bad_alloc();
     };
