@@ -16,34 +16,56 @@
 #include <thread>
 #include <utility>
 
-#include "ui/xp_look.h"
 #include "commands/list_commands.h"
 #include "ui/song_list.h"
+#include "ui/xp_look.h"
 
 namespace kavuro {
+
+// The one way from a worker back to the program. The program's destructor cuts the line
+// under the same lock a report takes, so a report either reaches a live program or none.
+class FatalStopLine {
+public:
+    explicit FatalStopLine(Program* program) : program_(program) {}
+
+    void Report(const QString& message) {
+        const std::lock_guard lock(mutex_);
+        if (program_ != nullptr) {
+            program_->FatalStop(message);  // from a worker: only posts to the UI thread
+        }
+    }
+    void Cut() {
+        const std::lock_guard lock(mutex_);
+        program_ = nullptr;
+    }
+
+private:
+    std::mutex mutex_;
+    Program* program_;
+};
+
 namespace {
 
 std::atomic<int> runningWorkers{0};
-
-const QString kUnexpected = QStringLiteral("内部错误，Kavuro 无法继续运行。");
 
 // Everything one worker needs, handed over whole so that the worker owns it.
 struct WorkerJob {
     FetchRoutine fetch;
     std::shared_ptr<QtWindowOperations> operations;
     std::shared_ptr<SharedMatcher> matcher;
+    std::shared_ptr<FatalStopLine> fatalStopLine;
     std::string addressPrefix;
     std::stop_token stop;
     PageReadLimits limits;
 };
 
-void RunWorker(Program& program, WorkerJob job) {
+void RunWorker(WorkerJob job) {
     try {
         job.fetch(*job.operations, *job.matcher, job.addressPrefix, job.stop, job.limits);
     } catch (const std::bad_alloc&) {
-        program.FatalStop(Program::kOutOfMemory);
+        job.fatalStopLine->Report(Program::kOutOfMemory);
     } catch (...) {
-        program.FatalStop(kUnexpected);
+        job.fatalStopLine->Report(Program::kUnexpected);
     }
 }
 
@@ -55,22 +77,9 @@ public:
     Program* program = nullptr;
 
     bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::bad_alloc&) {
-            Stop(Program::kOutOfMemory);
-        } catch (...) {
-            Stop(kUnexpected);
-        }
-        return false;
-    }
-
-private:
-    void Stop(const QString& message) {
-        if (program != nullptr) {
-            program->FatalStop(message);
-        }
-        EndProcessAtOnce(-1);
+        bool handled = false;
+        RunGuarded(program, [&] { handled = QApplication::notify(receiver, event); });
+        return handled;
     }
 };
 
@@ -103,9 +112,11 @@ void EndProcessAtOnce(int exitCode) {
     std::_Exit(exitCode);
 }
 
-Program::Program(ProgramSettings settings) : settings_(std::move(settings)) {}
+Program::Program(ProgramSettings settings)
+    : settings_(std::move(settings)), fatalStopLine_(std::make_shared<FatalStopLine>(this)) {}
 
 Program::~Program() {
+    fatalStopLine_->Cut();
     StopFetches();
     delete window_;
 }
@@ -115,6 +126,10 @@ int Program::RunningWorkers() {
 }
 
 void Program::Start() {
+    if (!settings_.codePageAvailable()) {
+        FatalStop(kNoCodePage);
+        return;
+    }
     matcher_ = std::make_shared<SharedMatcher>();
     // A fetch that still holds the matcher keeps it; the process's end takes it then.
     exitHook_ = [matcher = matcher_] {
@@ -136,7 +151,7 @@ auto Program::Guarded(Handler handler) {
 }
 
 void Program::LoadMainWindow() {
-    gate_.Raise();
+    gate_.Close();
     auto* window = new MainWindow();
     window->setAttribute(Qt::WA_DeleteOnClose);
     window_ = window;
@@ -153,7 +168,7 @@ void Program::LoadMainWindow() {
     connect(window, &MainWindow::editBoxFocusGained, this, Guarded(&Program::OnEditBoxFocusGained));
     // Not a handler: whatever else happens, no fetch may touch a window that has gone.
     connect(window, &QObject::destroyed, this, &Program::StopFetches);
-    gate_.Lower();
+    gate_.Open();
 
     // The created handler: the window exists but is not yet visible.
     if (gate_.IsOpen()) {
@@ -172,12 +187,12 @@ void Program::OnCreated() {
 void Program::OnButtonClicked() {
     auto operations = std::make_shared<QtWindowOperations>(window_);
     std::stop_source stop;
-    WorkerJob job{settings_.fetch,         operations,       matcher_,
+    WorkerJob job{settings_.fetch,         operations,       matcher_,        fatalStopLine_,
                   settings_.addressPrefix, stop.get_token(), settings_.limits};
     ++runningWorkers;
     try {
-        std::thread([this, job = std::move(job)]() mutable {
-            RunWorker(*this, std::move(job));  // the job is gone before the count drops
+        std::thread([job = std::move(job)]() mutable {
+            RunWorker(std::move(job));  // the job is gone before the count drops
             --runningWorkers;
         }).detach();
     } catch (const std::system_error&) {
@@ -218,7 +233,7 @@ void Program::StopFetches() {
 }
 
 void Program::EndStep() {
-    gate_.RaiseForGood();
+    gate_.CloseForGood();
     StopFetches();
     if (auto hook = std::exchange(exitHook_, nullptr)) {
         hook();
@@ -236,7 +251,7 @@ void Program::FatalStop(const QString& message) {
         return;
     }
     stopping_ = true;
-    gate_.RaiseForGood();
+    gate_.CloseForGood();
     StopFetches();
     exitHook_ = nullptr;
     try {
@@ -247,6 +262,25 @@ void Program::FatalStop(const QString& message) {
         // Even without its message the stop goes on to its end.
     }
     settings_.endProcess(-1);
+}
+
+bool RunGuarded(Program* program, const std::function<void()>& work) {
+    const auto stop = [program](const QString& message) {
+        if (program != nullptr) {
+            program->FatalStop(message);
+        } else {
+            EndProcessAtOnce(-1);
+        }
+    };
+    try {
+        work();
+        return true;
+    } catch (const std::bad_alloc&) {
+        stop(Program::kOutOfMemory);
+    } catch (...) {
+        stop(Program::kUnexpected);
+    }
+    return false;
 }
 
 int RunProgram(ProgramSettings settings, const std::function<void(Program&)>& started) {
@@ -263,11 +297,7 @@ int RunProgram(ProgramSettings settings, const std::function<void(Program&)>& st
 
     Program program(std::move(settings));
     application.program = &program;
-    try {
-        program.Start();
-    } catch (const std::bad_alloc&) {
-        program.FatalStop(Program::kOutOfMemory);
-    }
+    RunGuarded(&program, [&] { program.Start(); });
     if (program.window() != nullptr) {
         if (started) {
             started(program);

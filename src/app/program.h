@@ -21,6 +21,7 @@
 
 #include "playlist/playlist_address.h"
 #include "playlist/playlist_fetch.h"
+#include "text/gbk.h"
 #include "ui/main_window.h"
 #include "ui/qt_command_platform.h"
 #include "ui/qt_window_operations.h"
@@ -40,6 +41,8 @@ struct ProgramSettings {
     std::string addressPrefix = PlaylistAddressPrefix();
     PageReadLimits limits;
     FetchRoutine fetch = PlaylistFetch;
+    // Whether the texts can be converted at all; tests pretend they cannot.
+    bool (*codePageAvailable)() = GbkCodePageAvailable;
     // How the end step and the fatal stop end the process; tests record the code.
     std::function<void(int exitCode)> endProcess = EndProcessAtOnce;
 };
@@ -48,15 +51,19 @@ struct ProgramSettings {
 // program ends. UI thread only.
 class EventGate {
 public:
-    void Raise() { ++raised_; }
-    void Lower() { --raised_; }
-    void RaiseForGood() { closedForGood_ = true; }
-    bool IsOpen() const { return raised_ == 0 && !closedForGood_; }
+    void Close() { ++closed_; }
+    void Open() { --closed_; }
+    void CloseForGood() { closedForGood_ = true; }
+    bool IsOpen() const { return closed_ == 0 && !closedForGood_; }
 
 private:
-    int raised_ = 0;
+    int closed_ = 0;
     bool closedForGood_ = false;
 };
+
+// What a worker may still reach of the program once it has been handed a job: the program
+// detaches itself when it is destroyed, so a worker that outlives it reports into nothing.
+class FatalStopLine;
 
 class Program final : public QObject {
     Q_OBJECT
@@ -64,8 +71,9 @@ public:
     explicit Program(ProgramSettings settings = {});
     ~Program() override;
 
-    // Start-up on the UI thread: the matcher, the exit hook, then the window, built
-    // behind the gate, given the XP-style look by its created handler, and shown.
+    // Start-up on the UI thread: the fatal stop when GBK cannot be converted; else the matcher, the
+    // exit hook, then the window, built behind the gate, given the XP-style look by its created
+    // handler, and shown.
     void Start();
     // The main window while it exists.
     MainWindow* window() const { return window_; }
@@ -85,6 +93,9 @@ public:
     static int RunningWorkers();
 
     static inline const QString kOutOfMemory = QStringLiteral("内存不足，Kavuro 无法继续运行。");
+    static inline const QString kNoCodePage =
+        QStringLiteral("系统的 iconv 不支持 GBK 编码（CP936），Kavuro 无法显示中文，无法运行。");
+    static inline const QString kUnexpected = QStringLiteral("内部错误，Kavuro 无法继续运行。");
 
 private:
     struct Fetch {
@@ -110,6 +121,7 @@ private:
     ProgramSettings settings_;
     EventGate gate_;
     std::shared_ptr<SharedMatcher> matcher_;
+    std::shared_ptr<FatalStopLine> fatalStopLine_;
     std::function<void()> exitHook_;
     QPointer<MainWindow> window_;
     std::unique_ptr<QtWindowOperations> commandOperations_;  // the UI thread's own
@@ -117,6 +129,11 @@ private:
     Fetch current_;
     bool stopping_ = false;
 };
+
+// Runs work; any exception escaping it becomes the fatal stop of program (kOutOfMemory for
+// an allocation failure, a general message for anything else), or, with no program, the
+// end with exit code -1. True when work returned normally.
+bool RunGuarded(Program* program, const std::function<void()>& work);
 
 // The whole program: start-up, the event loop, the end step. Reads no command line.
 // started, when given, runs on the UI thread once the window is shown.

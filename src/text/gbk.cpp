@@ -39,7 +39,8 @@ public:
             toUnicode_[byte] = static_cast<char16_t>(byte);
         }
         std::unique_ptr<void, IconvCloser> decoder(iconv_open("UTF-16LE", "CP936"));
-        if (decoder.get() != reinterpret_cast<void*>(-1)) {
+        available_ = decoder.get() != reinterpret_cast<void*>(-1);
+        if (available_) {
             const auto decode = [&](unsigned code, std::string_view bytes) {
                 char in[2] = {bytes[0], bytes.size() > 1 ? bytes[1] : '\0'};
                 unsigned char out[8] = {};
@@ -64,8 +65,8 @@ public:
                 }
             }
         }
-        // Walk codes in ascending order and keep the first: any duplicate mapping then
-        // encodes to the lowest code, which is the one GBK itself prefers.
+        // Walk codes downward, each overwriting what a higher one wrote: a character that
+        // several codes decode to then encodes to the lowest, the one GBK itself prefers.
         for (unsigned code = 0xFFFF; code > 0; --code) {
             if (toUnicode_[code] != kReplacement && (code < 0x100 || code > 0x80FF)) {
                 fromUnicode_[toUnicode_[code]] = static_cast<std::uint16_t>(code);
@@ -74,12 +75,14 @@ public:
         fromUnicode_[0] = 0;
     }
 
+    bool Available() const { return available_; }
     // Unicode of a single byte (code below 0x100) or of a lead-trail pair.
     char16_t ToUnicode(unsigned code) const { return toUnicode_[code]; }
     // The GBK code of a BMP character, 0 when GBK has none (U+0000 itself is byte 0).
     std::uint16_t FromUnicode(char16_t unit) const { return fromUnicode_[unit]; }
 
 private:
+    bool available_ = false;
     std::vector<char16_t> toUnicode_;
     std::vector<std::uint16_t> fromUnicode_;
 };
@@ -88,6 +91,14 @@ const CodePageTables& Tables() {
     static const CodePageTables tables;
     return tables;
 }
+
+}  // namespace
+
+bool GbkCodePageAvailable() {
+    return Tables().Available();
+}
+
+namespace {
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {

@@ -14,6 +14,10 @@
 
 namespace kavuro {
 
+// True when the system's iconv knows code page 936. Without it every Chinese character
+// would decode to U+FFFD, so the programs refuse to start.
+bool GbkCodePageAvailable();
+
 std::u16string GbkToUtf16(std::string_view gbk);
 std::string Utf16ToGbk(std::u16string_view utf16);
 

@@ -10,12 +10,16 @@
 #include <QThread>
 #include <QTreeWidget>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "playlist/fetch_texts.h"
+#include "support/case_name.h"
 #include "support/loopback_http_server.h"
 #include "support/playlist_answer.h"
 #include "support/program_fixture.h"
@@ -215,6 +219,89 @@ TEST_F(ProgramTest, RunningOutOfMemoryOnAWorkerStopsOnTheUiThread) {
     EXPECT_EQ(exitCodes, std::vector<int>{-1});
     EXPECT_EQ(Window().statusPart()->text(), "started");
 }
+
+TEST_F(ProgramTest, WithoutTheGbkCodePageStartUpIsTheFatalStop) {
+    ProgramSettings settings;
+    settings.codePageAvailable = [] { return false; };
+    settings.endProcess = [this](int exitCode) { exitCodes.push_back(exitCode); };
+    program = std::make_unique<Program>(std::move(settings));
+    test::SeenBox seen;
+    auto boxAct = test::AnswerMessageBox(seen);
+    program->Start();
+    ASSERT_TRUE(seen.seen);
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(seen.text, Program::kNoCodePage);
+    EXPECT_EQ(exitCodes, std::vector<int>{-1});
+    EXPECT_EQ(program->window(), nullptr);
+}
+
+// A fetch that holds its worker until the test lets it fail.
+std::atomic<bool> heldFetchStarted{false};
+std::atomic<bool> heldFetchMayFail{false};
+
+FetchOutcome HeldFetchThatFails(WindowOperations&, SharedMatcher&, std::string_view,
+                                std::stop_token, const PageReadLimits&) {
+    heldFetchStarted = true;
+    heldFetchStarted.notify_all();
+    heldFetchMayFail.wait(false);
+    throw std::runtime_error("failed after the program had gone");
+}
+
+TEST_F(ProgramTest, AWorkerThatFailsAfterTheProgramHasGoneReachesNothing) {
+    heldFetchStarted = false;
+    heldFetchMayFail = false;
+    ProgramSettings settings;
+    settings.fetch = HeldFetchThatFails;
+    StartProgram(settings);
+    Window().button()->click();
+    heldFetchStarted.wait(false);
+    Window().close();
+    program.reset();
+
+    heldFetchMayFail = true;
+    heldFetchMayFail.notify_all();
+    ASSERT_TRUE(WaitForWorkers());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(exitCodes.empty());
+}
+
+// Whatever escapes start-up, a handler or a worker ends the same way: the error box and
+// exit code -1, recorded here rather than ending the test.
+struct EscapeCase {
+    const char* name;
+    std::function<void()> work;
+    bool returns;
+    QString message;  // empty when no stop is expected
+};
+
+class EscapingExceptionTest : public test::ProgramFixture,
+                              public testing::WithParamInterface<EscapeCase> {};
+
+TEST_P(EscapingExceptionTest, BecomesTheFatalStop) {
+    StartProgram();
+    test::SeenBox seen;
+    auto boxAct = test::AnswerMessageBox(seen);
+    EXPECT_EQ(RunGuarded(program.get(), GetParam().work), GetParam().returns);
+    if (GetParam().message.isEmpty()) {
+        EXPECT_FALSE(seen.seen);
+        EXPECT_TRUE(exitCodes.empty());
+        return;
+    }
+    ASSERT_TRUE(seen.seen);
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(seen.text, GetParam().message);
+    EXPECT_EQ(exitCodes, std::vector<int>{-1});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Escapes, EscapingExceptionTest,
+    testing::Values(EscapeCase{"Nothing", [] {}, true, {}},
+                    EscapeCase{"OutOfMemory", [] { throw std::bad_alloc(); }, false,
+                               Program::kOutOfMemory},
+                    EscapeCase{"StandardException", [] { throw std::runtime_error("unexpected"); },
+                               false, Program::kUnexpected},
+                    EscapeCase{"AnythingElse", [] { throw 42; }, false, Program::kUnexpected}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace kavuro
