@@ -45,7 +45,8 @@ MainWindow::MainWindow(QWidget* parent)
     auto* client = new QWidget(this);
     setCentralWidget(client);
 
-    // Created in the order of the window description.
+    // Creation order is stacking order: each control is created after the ones it may
+    // overlap and before the ones that may overlap it.
     const QString homepage =
         QString::fromUtf8(HomepageUrl().data(), static_cast<qsizetype>(HomepageUrl().size()));
     auto* link2 = new Hyperlink(QStringLiteral("关注作者博客"), homepage, client);

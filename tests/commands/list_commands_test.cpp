@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,26 +72,41 @@ INSTANTIATE_TEST_SUITE_P(
                     CopyCase{"ClipboardRefused", 0, 1, false, std::nullopt, {kFailed}}),
     test::CaseName());
 
-TEST(OnListRightClick, SetsTheThreeItemsThenPopsTheMenuUp) {
-    for (bool hasRows : {false, true}) {
-        RecordingWindow window;
-        if (hasRows) {
-            window.SetRows(kRows);
-        }
-        OnListRightClick(window);
-        EXPECT_EQ(window.Calls(),
-                  (std::vector<std::string>{"RowCount", "SetMenuItemEnabled", "SetMenuItemEnabled",
-                                            "SetMenuItemEnabled", "PopupMenu"}));
-    }
+struct RightClickCase {
+    std::string name;
+    std::vector<RecordingWindow::Row> rows;
+    bool itemsEnabled;
+};
+
+class RightClickTest : public testing::TestWithParam<RightClickCase> {};
+
+TEST_P(RightClickTest, SetsTheThreeItemsThenPopsTheMenuUp) {
+    RecordingWindow window;
+    window.SetRows(GetParam().rows);
+    OnListRightClick(window);
+    EXPECT_EQ(window.Calls(),
+              (std::vector<std::string>{"RowCount", "SetMenuItemEnabled", "SetMenuItemEnabled",
+                                        "SetMenuItemEnabled", "PopupMenu"}));
+    const bool enabled = GetParam().itemsEnabled;
+    EXPECT_EQ(window.MenuAtLastPopup(), (std::map<MenuItem, bool>{
+                                            {MenuItem::CopyNameAndSinger, enabled},
+                                            {MenuItem::CopyAddress, enabled},
+                                            {MenuItem::ClearAll, enabled},
+                                        }));
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, RightClickTest,
+                         testing::Values(RightClickCase{"EmptyListGreysEveryItem", {}, false},
+                                         RightClickCase{"RowsEnableEveryItem", kRows, true}),
+                         test::CaseName());
 
 TEST(ClearAllRows, DeletesTheRowsAndNothingElse) {
     RecordingWindow window;
     window.SetRows(kRows);
     window.SelectRow(1);
-    window.SetStatusText(0, "kept");
+    window.ShowStatus("kept");
     ClearAllRows(window);
-    EXPECT_EQ(window.Calls(), (std::vector<std::string>{"SetStatusText", "DeleteAllRows"}));
+    EXPECT_EQ(window.Calls(), std::vector<std::string>{"DeleteAllRows"});
     EXPECT_TRUE(window.Rows().empty());
     EXPECT_EQ(window.SelectedRow(), -1);
     EXPECT_EQ(window.StatusText(), "kept");

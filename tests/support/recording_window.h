@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -70,10 +71,10 @@ public:
         return row;
     }
     void SetMenuItemEnabled(MenuItem item, bool enabled) override {
-        Record("SetMenuItemEnabled", [&] { menuEnabled_[static_cast<int>(item)] = enabled; });
+        Record("SetMenuItemEnabled", [&] { menuEnabled_[item] = enabled; });
     }
     void PopupMenu() override {
-        Record("PopupMenu", [] {});
+        Record("PopupMenu", [&] { poppedUpWith_ = menuEnabled_; });
     }
     Text EditBoxText() override {
         Text text;
@@ -109,6 +110,14 @@ public:
         const std::lock_guard lock(mutex_);
         selectedRow_ = row;
     }
+    // Sets the status text as a user would see it, without recording a call.
+    void ShowStatus(Text text) {
+        const std::lock_guard lock(mutex_);
+        statusText_ = std::move(text);
+    }
+    // The enabled state of each item that was set, as the menu last popped up; empty
+    // before any pop-up. An item never set is missing.
+    std::map<MenuItem, bool> MenuAtLastPopup() const { return Locked(poppedUpWith_); }
 
 private:
     template <typename Effect>
@@ -142,7 +151,8 @@ private:
     Text statusText_;
     std::vector<Row> rows_;
     std::int32_t selectedRow_ = -1;
-    std::array<bool, 3> menuEnabled_{true, true, true};
+    std::map<MenuItem, bool> menuEnabled_;
+    std::map<MenuItem, bool> poppedUpWith_;
     Text editText_;
 };
 

@@ -68,7 +68,7 @@ struct PlaceCase {
 
 class ControlPlaceTest : public MainWindowTest, public testing::WithParamInterface<PlaceCase> {};
 
-TEST_P(ControlPlaceTest, SitsWhereTheWindowDescriptionPutsIt) {
+TEST_P(ControlPlaceTest, SitsAtItsFixedPlaceVisibleAndEnabled) {
     QWidget* control = Control(GetParam().objectName);
     ASSERT_NE(control, nullptr);
     EXPECT_EQ(control->geometry(), GetParam().geometry);
