@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QThread>
 
 #include <atomic>
@@ -16,9 +17,9 @@
 #include <thread>
 #include <utility>
 
-#include "ui/xp_look.h"
 #include "commands/list_commands.h"
 #include "ui/song_list.h"
+#include "ui/xp_look.h"
 
 namespace kavuro {
 namespace {
@@ -150,6 +151,12 @@ void Program::LoadMainWindow() {
             Guarded(&Program::OnCopyAddressChosen), Qt::QueuedConnection);
     connect(window->menuAction(MenuItem::ClearAll), &QAction::triggered, this,
             Guarded(&Program::OnClearAllChosen), Qt::QueuedConnection);
+    connect(window->menuAction(MenuItem::CopyAll), &QAction::triggered, this,
+            Guarded(&Program::OnCopyAllChosen), Qt::QueuedConnection);
+    connect(window->menuAction(MenuItem::SaveList), &QAction::triggered, this,
+            Guarded(&Program::OnSaveListChosen), Qt::QueuedConnection);
+    connect(window->saveShortcut(), &QShortcut::activated, this,
+            Guarded(&Program::OnSaveListChosen));
     connect(window, &MainWindow::editBoxFocusGained, this, Guarded(&Program::OnEditBoxFocusGained));
     // Not a handler: whatever else happens, no fetch may touch a window that has gone.
     connect(window, &QObject::destroyed, this, &Program::StopFetches);
@@ -204,6 +211,14 @@ void Program::OnCopyAddressChosen() {
 
 void Program::OnClearAllChosen() {
     ClearAllRows(*commandOperations_);
+}
+
+void Program::OnCopyAllChosen() {
+    CopyAllRows(*commandOperations_, platform_);
+}
+
+void Program::OnSaveListChosen() {
+    SaveList(*commandOperations_, platform_);
 }
 
 void Program::OnEditBoxFocusGained() {

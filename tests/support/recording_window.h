@@ -101,6 +101,7 @@ public:
     std::vector<Text> StatusHistory() const { return Locked(statusHistory_); }
     Text StatusText() const { return Locked(statusText_); }
     std::vector<Row> Rows() const { return Locked(rows_); }
+    std::array<bool, 5> MenuEnabled() const { return Locked(menuEnabled_); }
     void SetRows(std::vector<Row> rows) {
         const std::lock_guard lock(mutex_);
         rows_ = std::move(rows);
@@ -142,7 +143,7 @@ private:
     Text statusText_;
     std::vector<Row> rows_;
     std::int32_t selectedRow_ = -1;
-    std::array<bool, 3> menuEnabled_{true, true, true};
+    std::array<bool, 5> menuEnabled_{true, true, true, true, true};
     Text editText_;
 };
 
