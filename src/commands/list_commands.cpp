@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "export/atomic_file.h"
+#include "text/gbk.h"
 
 namespace kavuro {
 namespace {
@@ -126,7 +127,8 @@ Text SaveFailureReason(std::error_code error) {
                 break;
         }
     }
-    return error.message();
+    // The system's wording comes in the locale's encoding, UTF-8 on this platform.
+    return Utf8ToGbk(error.message());
 }
 
 void ClearAllRows(WindowOperations& window) {
