@@ -53,6 +53,11 @@ std::error_code AtomicFile::Open(const std::string& path) {
         return std::make_error_code(std::errc::is_a_directory);
     }
     path_ = ResolvedTarget(path);
+    // Known now rather than at the rename, after all the work.
+    struct stat existing {};
+    if (::stat(path_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
     const std::string folder = FolderOf(path_);
     const std::string base = path_.substr(path_.find_last_of('/') + 1);
 
