@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QThread>
 
 #include <atomic>
@@ -165,6 +166,12 @@ void Program::LoadMainWindow() {
             Guarded(&Program::OnCopyAddressChosen), Qt::QueuedConnection);
     connect(window->menuAction(MenuItem::ClearAll), &QAction::triggered, this,
             Guarded(&Program::OnClearAllChosen), Qt::QueuedConnection);
+    connect(window->menuAction(MenuItem::CopyAll), &QAction::triggered, this,
+            Guarded(&Program::OnCopyAllChosen), Qt::QueuedConnection);
+    connect(window->menuAction(MenuItem::SaveList), &QAction::triggered, this,
+            Guarded(&Program::OnSaveListChosen), Qt::QueuedConnection);
+    connect(window->saveShortcut(), &QShortcut::activated, this,
+            Guarded(&Program::OnSaveListChosen));
     connect(window, &MainWindow::editBoxFocusGained, this, Guarded(&Program::OnEditBoxFocusGained));
     // Not a handler: whatever else happens, no fetch may touch a window that has gone.
     connect(window, &QObject::destroyed, this, &Program::StopFetches);
@@ -219,6 +226,14 @@ void Program::OnCopyAddressChosen() {
 
 void Program::OnClearAllChosen() {
     ClearAllRows(*commandOperations_);
+}
+
+void Program::OnCopyAllChosen() {
+    CopyAllRows(*commandOperations_, platform_);
+}
+
+void Program::OnSaveListChosen() {
+    SaveList(*commandOperations_, platform_);
 }
 
 void Program::OnEditBoxFocusGained() {

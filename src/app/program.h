@@ -114,6 +114,8 @@ private:
     void OnCopyNameAndSingerChosen();
     void OnCopyAddressChosen();
     void OnClearAllChosen();
+    void OnCopyAllChosen();
+    void OnSaveListChosen();
     void OnEditBoxFocusGained();
 
     void StopFetches();

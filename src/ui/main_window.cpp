@@ -59,9 +59,19 @@ MainWindow::MainWindow(QWidget* parent)
     // Never added to a menu bar: it serves only as the list's pop-up.
     menu_ = new QMenu(QStringLiteral("c"), this);
     menu_->setObjectName(QStringLiteral("c"));
-    menuActions_ = {menu_->addAction(QStringLiteral("复制歌曲名/歌手")),
-                    menu_->addAction(QStringLiteral("复制歌曲地址")),
-                    menu_->addAction(QStringLiteral("全部清空"))};
+    QAction* copyNameAndSinger = menu_->addAction(QStringLiteral("复制歌曲名/歌手"));
+    QAction* copyAddress = menu_->addAction(QStringLiteral("复制歌曲地址"));
+    QAction* clearAll = menu_->addAction(QStringLiteral("全部清空"));
+    menu_->addSeparator();
+    QAction* copyAll = menu_->addAction(QStringLiteral("复制全部"));
+    QAction* saveList = menu_->addAction(QStringLiteral("保存列表…"));
+    menuActions_ = {copyNameAndSinger, copyAddress, clearAll, copyAll, saveList};
+    // The item only shows the key: its enabled state is set at each right click, so the
+    // window's own shortcut takes the key, and the command itself skips an empty list.
+    const QKeySequence save(Qt::CTRL | Qt::Key_S);
+    saveList->setShortcut(save);
+    saveList->setShortcutContext(Qt::WidgetShortcut);
+    saveShortcut_ = new QShortcut(save, this);
 
     auto* status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("状态条1"));

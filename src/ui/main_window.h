@@ -20,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QShortcut;
 
 namespace kavuro {
 
@@ -45,6 +46,8 @@ public:
     QMenu* popupMenu() const { return menu_; }
     // nullptr for a value that names no item.
     QAction* menuAction(MenuItem item) const;
+    // Ctrl+S anywhere in the window: "保存列表…" without the menu.
+    QShortcut* saveShortcut() const { return saveShortcut_; }
 
 signals:
     // Every time the edit box receives the keyboard focus from elsewhere: click, Tab or
@@ -64,7 +67,8 @@ private:
     QPushButton* button_ = nullptr;
     QLabel* statusPart_ = nullptr;
     QMenu* menu_ = nullptr;
-    std::array<QAction*, 3> menuActions_{};
+    std::array<QAction*, 5> menuActions_{};
+    QShortcut* saveShortcut_ = nullptr;
     bool shownBefore_ = false;
     QElapsedTimer sinceLastPaint_;
     QTimer deferredPaint_;

@@ -1,4 +1,5 @@
-// QtCommandPlatform: the clipboard and the message box of the list commands, on Qt.
+// QtCommandPlatform: the clipboard, the message box and the save dialog of the list
+// commands, on Qt.
 // UI thread only.
 #pragma once
 
@@ -10,6 +11,7 @@ class QtCommandPlatform final : public CommandPlatform {
 public:
     bool SetClipboardText(const Text& text) override;
     void ShowMessage(const Text& text) override;
+    std::optional<SaveChoice> ChooseSaveFile() override;
 };
 
 }  // namespace kavuro

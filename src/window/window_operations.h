@@ -18,8 +18,9 @@
 
 namespace kavuro {
 
-// The items of the list's pop-up menu "c", in menu order.
-enum class MenuItem { CopyNameAndSinger, CopyAddress, ClearAll };
+// The items of the list's pop-up menu "c", in menu order (a separator stands before
+// CopyAll).
+enum class MenuItem { CopyNameAndSinger, CopyAddress, ClearAll, CopyAll, SaveList };
 
 class WindowOperations {
 public:

@@ -4,12 +4,17 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QTreeWidget>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,7 +37,13 @@ using test::WaitUntil;
 const QString kName = QStringLiteral("稻香-周杰伦");
 const QString kLongAddress = QStringLiteral("http://music.example/") + QString(1979, u'a');
 
-// The pop-up as it was when it opened.
+const std::vector<bool> kAllGreyed(5, false);
+const std::vector<bool> kAllEnabled(5, true);
+// Indexes of the items among the menu's actions (a separator stands before copy-all).
+constexpr int kCopyAllItem = 4;
+constexpr int kSaveListItem = 5;
+
+// The pop-up as it was when it opened; enabled holds the items' states, separator left out.
 struct SeenPopup {
     bool seen = false;
     QMenu* menu = nullptr;
@@ -89,7 +100,9 @@ protected:
             seen.seen = true;
             seen.menu = menu;
             for (QAction* action : menu->actions()) {
-                seen.enabled.push_back(action->isEnabled());
+                if (!action->isSeparator()) {
+                    seen.enabled.push_back(action->isEnabled());
+                }
             }
             if (whileOpen) {
                 whileOpen(menu);
@@ -121,6 +134,9 @@ TEST_F(ListCommandsTest, OnAnEmptyListThePopupIsGreyedAndNothingCanBeChosen) {
     bool stillOpen = true;
     auto popupAct = ArmPopup(popup, std::nullopt, [&](QMenu* menu) {
         for (QAction* action : menu->actions()) {
+            if (action->isSeparator()) {
+                continue;
+            }
             QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
             stillOpen = stillOpen && menu->isVisible();
         }
@@ -130,7 +146,7 @@ TEST_F(ListCommandsTest, OnAnEmptyListThePopupIsGreyedAndNothingCanBeChosen) {
     RightClick(QPoint(30, 30));
     ASSERT_TRUE(WaitForQueuedHandlers());
     ASSERT_TRUE(popup.seen);
-    EXPECT_EQ(popup.enabled, (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(popup.enabled, kAllGreyed);
     EXPECT_TRUE(stillOpen);
     EXPECT_FALSE(box.seen);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
@@ -171,7 +187,7 @@ TEST_P(CopyTest, ARightClickSelectsTheRowAndTheItemCopiesItsCellWhole) {
     EXPECT_EQ(operations->SelectedRow(), GetParam().row);
     ASSERT_TRUE(WaitUntil([&] { return box.seen; }));
     EXPECT_TRUE(commandAfterRightClick);
-    EXPECT_EQ(popup.enabled, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(popup.enabled, kAllEnabled);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), GetParam().copied);
     EXPECT_EQ(box.text, QStringLiteral("复制成功!!"));
     EXPECT_EQ(box.caption, QStringLiteral("信息："));
@@ -228,7 +244,7 @@ TEST_F(ListCommandsTest, CopyingWithNoRowSelectedLeavesTheClipboardAndShowsNothi
     auto boxAct = test::AnswerMessageBox(box);
     RightClick(BelowTheRows());
     ASSERT_TRUE(WaitForQueuedHandlers());
-    EXPECT_EQ(popup.enabled, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(popup.enabled, kAllEnabled);
     EXPECT_EQ(operations->SelectedRow(), -1);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
     EXPECT_FALSE(box.seen);
@@ -247,7 +263,7 @@ TEST_F(ListCommandsTest, ClearAllEmptiesTheListAndTheNextPopupIsGreyed) {
     SeenPopup next;
     auto nextAct = ArmPopup(next, std::nullopt);
     RightClick(QPoint(30, 30));
-    EXPECT_EQ(next.enabled, (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(next.enabled, kAllGreyed);
 }
 
 TEST_F(ListCommandsTest, RowsAddedWhileThePopupIsOpenLeaveItsItemsAlone) {
@@ -266,12 +282,147 @@ TEST_F(ListCommandsTest, RowsAddedWhileThePopupIsOpenLeaveItsItemsAlone) {
         worker.join();
         EXPECT_EQ(Window().list()->topLevelItemCount(), 3);
         for (QAction* action : menu->actions()) {
-            enabledLater.push_back(action->isEnabled());
+            if (!action->isSeparator()) {
+                enabledLater.push_back(action->isEnabled());
+            }
         }
     });
     RightClick(QPoint(30, 30));
-    EXPECT_EQ(popup.enabled, (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(popup.enabled, kAllGreyed);
     EXPECT_EQ(enabledLater, popup.enabled);
+}
+
+TEST_F(ListCommandsTest, CopyAllPutsEveryRowOnTheClipboardAsTwoColumns) {
+    AddRows();
+    SeenPopup popup;
+    auto popupAct = ArmPopup(popup, kCopyAllItem);
+    SeenBox box;
+    auto boxAct = test::AnswerMessageBox(box);
+    RightClick(BelowTheRows());
+    ASSERT_TRUE(WaitUntil([&] { return box.seen; }));
+    EXPECT_EQ(popup.enabled, kAllEnabled);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              kName + "\t" + kLongAddress + "\n红豆-王菲\thttp://music.example/2\n");
+    EXPECT_EQ(box.text, QStringLiteral("复制成功!!"));
+    EXPECT_EQ(box.caption, QStringLiteral("信息："));
+}
+
+// Saving, through the real file dialog, into a folder of the test's own.
+class SaveListTest : public ListCommandsTest {
+protected:
+    void SetUp() override {
+        ListCommandsTest::SetUp();
+        folder = std::filesystem::temp_directory_path() /
+                 ("kavuro-save-" + std::to_string(QCoreApplication::applicationPid()) + "-" +
+                  testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override {
+        ListCommandsTest::TearDown();
+        std::filesystem::remove_all(folder);
+    }
+
+    // When the save dialog opens: notes its filters, picks filter (a user's choice in
+    // its combo box), types name into its name field and presses save; without a name,
+    // cancels. The message box that follows a save is answered into box.
+    [[nodiscard]] test::PendingAct AnswerSaveDialog(int filter, std::optional<QString> name,
+                                                    SeenBox& box) {
+        return test::ActOnModal([this, filter, name, &box](QWidget* widget) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            ASSERT_NE(dialog, nullptr);
+            dialogFilters = dialog->nameFilters();
+            if (!name) {
+                dialog->reject();
+                return;
+            }
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            auto* nameField = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(types, nullptr);
+            ASSERT_NE(nameField, nullptr);
+            types->setCurrentIndex(filter);
+            emit types->activated(filter);
+            emit types->textActivated(types->itemText(filter));
+            nameField->setText(*name);
+            boxAct.emplace(test::AnswerMessageBox(box));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+    }
+
+    static std::string Read(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    std::filesystem::path folder;
+    QStringList dialogFilters;
+    std::optional<test::PendingAct> boxAct;
+};
+
+TEST_F(SaveListTest, TheChosenFilterNamesTheFormatOfANameWithoutExtension) {
+    AddRows();
+    SeenPopup popup;
+    auto popupAct = ArmPopup(popup, kSaveListItem);
+    SeenBox box;
+    auto dialogAct = AnswerSaveDialog(1, QString::fromStdString((folder / "list").string()), box);
+    RightClick(RowCentre(0));
+    ASSERT_TRUE(WaitUntil([&] { return box.seen; }));
+    EXPECT_EQ(dialogFilters, (QStringList{"文本 (*.txt)", "M3U8 播放列表 (*.m3u8)",
+                                          "CSV 表格 (*.csv)", "JSON (*.json)"}));
+    EXPECT_EQ(box.text, QStringLiteral("保存成功!!"));
+    EXPECT_EQ(box.caption, QStringLiteral("信息："));
+    EXPECT_EQ(box.modality, Qt::ApplicationModal);
+    EXPECT_EQ(Read(folder / "list.m3u8"), "#EXTM3U\n#EXTINF:-1,稻香-周杰伦\n" +
+                                              kLongAddress.toStdString() +
+                                              "\n#EXTINF:-1,红豆-王菲\nhttp://music.example/2\n");
+}
+
+TEST_F(SaveListTest, CtrlSSavesAndTheExtensionWinsOverTheFilter) {
+    AddRows();
+    SeenBox box;
+    auto dialogAct =
+        AnswerSaveDialog(0, QString::fromStdString((folder / "list.csv").string()), box);
+    QTest::keyClick(Window().list(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(WaitUntil([&] { return box.seen; }));
+    EXPECT_EQ(box.text, QStringLiteral("保存成功!!"));
+    EXPECT_EQ(Read(folder / "list.csv"), "\xEF\xBB\xBF歌曲名/歌手,歌曲地址\r\n稻香-周杰伦," +
+                                             kLongAddress.toStdString() +
+                                             "\r\n红豆-王菲,http://music.example/2\r\n");
+}
+
+TEST_F(SaveListTest, AFolderThatCannotBeWrittenFailsAndKeepsWhatWasThere) {
+    AddRows();
+    std::ofstream(folder / "file") << "kept";
+    SeenPopup popup;
+    auto popupAct = ArmPopup(popup, kSaveListItem);
+    SeenBox box;
+    auto dialogAct =
+        AnswerSaveDialog(2, QString::fromStdString((folder / "file" / "list.csv").string()), box);
+    RightClick(RowCentre(1));
+    ASSERT_TRUE(WaitUntil([&] { return box.seen; }));
+    EXPECT_EQ(box.text, QStringLiteral("保存失败!!路径中有一项不是文件夹"));
+    EXPECT_EQ(box.caption, QStringLiteral("信息："));
+    EXPECT_EQ(Read(folder / "file"), "kept");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(SaveListTest, CancellingTheDialogWritesNothingAndShowsNothing) {
+    AddRows();
+    SeenBox box;
+    auto dialogAct = AnswerSaveDialog(0, std::nullopt, box);
+    QTest::keyClick(Window().list(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(WaitUntil([&] { return !dialogFilters.isEmpty(); }));
+    ASSERT_TRUE(WaitForQueuedHandlers());
+    EXPECT_FALSE(box.seen);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
+TEST_F(SaveListTest, CtrlSOnAnEmptyListOpensNoDialog) {
+    QTest::keyClick(Window().list(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(WaitForQueuedHandlers());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 class EditBoxFocusTest : public ListCommandsTest {

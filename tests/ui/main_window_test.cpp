@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
@@ -132,17 +133,26 @@ TEST_F(MainWindowTest, StartsWithItsInitialTexts) {
 TEST_F(MainWindowTest, KeepsMenuCOutOfAnyMenuBar) {
     EXPECT_EQ(window->findChild<QMenuBar*>(), nullptr);
     const QList<QAction*> actions = window->popupMenu()->actions();
-    ASSERT_EQ(actions.size(), 3);
+    ASSERT_EQ(actions.size(), 6);
     EXPECT_EQ(actions[0], window->menuAction(MenuItem::CopyNameAndSinger));
     EXPECT_EQ(actions[0]->text(), QStringLiteral("复制歌曲名/歌手"));
     EXPECT_EQ(actions[1]->text(), QStringLiteral("复制歌曲地址"));
     EXPECT_EQ(actions[2]->text(), QStringLiteral("全部清空"));
+    EXPECT_TRUE(actions[3]->isSeparator());
+    EXPECT_EQ(actions[4], window->menuAction(MenuItem::CopyAll));
+    EXPECT_EQ(actions[4]->text(), QStringLiteral("复制全部"));
+    EXPECT_EQ(actions[5], window->menuAction(MenuItem::SaveList));
+    EXPECT_EQ(actions[5]->text(), QStringLiteral("保存列表…"));
     for (QAction* action : actions) {
         EXPECT_TRUE(action->isEnabled());
         EXPECT_FALSE(action->isCheckable());
-        EXPECT_TRUE(action->shortcut().isEmpty());
     }
-    EXPECT_EQ(window->menuAction(static_cast<MenuItem>(3)), nullptr);
+    for (int i : {0, 1, 2, 4}) {
+        EXPECT_TRUE(actions[i]->shortcut().isEmpty());
+    }
+    EXPECT_EQ(actions[5]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(window->saveShortcut()->key(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(window->menuAction(static_cast<MenuItem>(5)), nullptr);
 }
 
 TEST_F(MainWindowTest, GivesTheFirstFocusToTheListAndLeavesTheEditBoxAlone) {

@@ -137,7 +137,7 @@ TEST_F(QtWindowOperationsTest, PopupMenuOpensBesideThePointerWithTheStoredStates
     });
     operations->PopupMenu();
     EXPECT_EQ(shownAt, pointer + QPoint(3, 3));
-    EXPECT_EQ(enabled, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(enabled, (std::vector<bool>{true, false, true, true, true, true}));  // separator 4th
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }
 
