@@ -35,11 +35,11 @@ struct PageReadLimits {
 };
 
 // Blocks until the answer is complete, fails, or stop is requested (then it returns
-// within 100 ms with what had arrived). A request through a proxy (libcurl's proxy
-// environment) carries "Pragma: no-cache", so that no cache answers it. An empty address, one that
-// does not start with "http://" or "https://", or one whose host (over 255 bytes), target (over
-// 2047) or user name or password (over 127) is too long, gives the empty answer without touching
-// the network. Redirects are followed to http and https only, at most 10.
+// within 100 ms with what had arrived). An empty address, one that does not start with
+// "http://" or "https://", or one whose host (over 255 bytes), target (over 2047) or user
+// name or password (over 127) is too long, gives the empty answer without touching the
+// network. Redirects are followed to http and https only, at most 10. A request through
+// a proxy (libcurl's proxy environment) carries "Pragma: no-cache": no cache answers it.
 PageAnswer HttpReadPage(const Text& address, std::stop_token stop = {},
                         const PageReadLimits& limits = {});
 
