@@ -1,5 +1,7 @@
 #include "playlist/playlist_fetch.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -64,10 +66,24 @@ std::optional<Failure> UnusableAnswer(const PageAnswer& answer, const Text& boxT
 }
 
 // Whether an answer without songs is a playlist all the same (a user with no songs), not
-// a login page, an error page served as a success or a changed format.
+// a login page, an error page served as a success or a changed format. '<' is never the
+// second byte of a GBK character, so the marks are found by bytes, not by characters.
 bool IsPlaylistAnswer(std::string_view answer) {
-    return FindText(answer, "<playlist", std::nullopt, true) > 0 ||
-           FindText(answer, "<xmusicnum>", std::nullopt, true) > 0;
+    constexpr std::array<std::string_view, 2> kMarks = {"<playlist", "<xmusicnum>"};
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    for (std::size_t tag = answer.find('<'); tag != std::string_view::npos;
+         tag = answer.find('<', tag + 1)) {
+        for (const std::string_view mark : kMarks) {
+            const std::string_view here = answer.substr(tag, mark.size());
+            if (std::equal(here.begin(), here.end(), mark.begin(), mark.end(),
+                           [&](char a, char b) { return lower(a) == b; })) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 // The window as one fetch sees it: once stop is requested, every operation is skipped,

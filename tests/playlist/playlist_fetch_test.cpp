@@ -327,6 +327,7 @@ INSTANTIATE_TEST_SUITE_P(
         NoSongCase{"PlaylistWithoutSongs", PlaylistAnswer({}), true},
         NoSongCase{"RecordsThatDoNotFit", PlaylistAnswer(test::ThreeSongs(), "\r\n"), true},
         NoSongCase{"PlaylistMarkInCapitals", "<PlayList>\n</PlayList>\n", true},
+        NoSongCase{"MarkAfterChineseText", Gbk("歌单<xmusicnum><![CDATA[0 ]]></xmusicnum>"), true},
         NoSongCase{"SongCountOnly", "<qqmusic><XMUSICNUM><![CDATA[0 ]]></XMUSICNUM></qqmusic>",
                    true},
         NoSongCase{"LoginPage",
