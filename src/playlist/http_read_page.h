@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <stop_token>
+#include <string>
 #include <string_view>
 
 #include "text/text.h"
@@ -15,6 +16,12 @@ struct PageAnswer {
     Bytes body;             // the final answer's body, as far as it arrived
     bool answered = false;  // a status line arrived from the (final) server
     long status = 0;        // its HTTP status; 0 when nothing answered
+    // The body arrived whole: the transfer ended normally (or the declared length had
+    // arrived) and no fewer bytes than a Content-Length declared came.
+    bool complete = false;
+    // Why the read failed or the body is incomplete, in plain English; empty when
+    // complete. For tests and the command-line lister, never shown in the window.
+    std::string reason;
 };
 
 struct PageReadLimits {
@@ -22,13 +29,17 @@ struct PageReadLimits {
     std::chrono::milliseconds stallTime{30'000};  // abandoned below 1 byte/s for this long
     std::chrono::milliseconds totalTime{120'000};
     std::size_t maxBodyBytes = 32u << 20;  // the body stops growing here
+    // Once a declared Content-Length has arrived, a server that keeps the connection
+    // open but sends nothing for this long has finished.
+    std::chrono::milliseconds quietAfterLength{1'000};
 };
 
 // Blocks until the answer is complete, fails, or stop is requested (then it returns
 // within 100 ms with what had arrived). An empty address, one that does not start with
 // "http://" or "https://", or one whose host (over 255 bytes), target (over 2047) or user
 // name or password (over 127) is too long, gives the empty answer without touching the
-// network. Redirects are followed to http and https only, at most 10.
+// network. Redirects are followed to http and https only, at most 10. A request through
+// a proxy (libcurl's proxy environment) carries "Pragma: no-cache": no cache answers it.
 PageAnswer HttpReadPage(const Text& address, std::stop_token stop = {},
                         const PageReadLimits& limits = {});
 

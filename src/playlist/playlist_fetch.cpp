@@ -1,10 +1,13 @@
 #include "playlist/playlist_fetch.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "playlist/character_references.h"
 #include "playlist/fetch_texts.h"
 #include "playlist/playlist_pattern.h"
 
@@ -38,16 +41,49 @@ Text EscapeQueryValue(std::string_view value) {
     return escaped;
 }
 
-// The text that closes a fetch whose answer could not be used, or null when it can be.
-std::optional<Text> FailureText(const PageAnswer& answer, const Text& boxText) {
+struct Failure {
+    Text statusText;
+    std::string reason;
+};
+
+// How a fetch whose answer cannot be used ends, or null when it can be used. A body cut
+// short is not listed: its songs would replace a whole list as if they were all.
+std::optional<Failure> UnusableAnswer(const PageAnswer& answer, const Text& boxText) {
     if (!answer.answered) {
-        return ConcatTexts(fetch_texts::kQQ, boxText, fetch_texts::kCannotConnect);
+        return Failure{ConcatTexts(fetch_texts::kQQ, boxText, fetch_texts::kCannotConnect),
+                       "no answer from the server: " + answer.reason};
     }
     if (answer.status < 200 || answer.status > 299) {
-        return ConcatTexts(fetch_texts::kQQ, boxText, fetch_texts::kServerReturned,
-                           IntegerToText(static_cast<std::int32_t>(answer.status)));
+        return Failure{ConcatTexts(fetch_texts::kQQ, boxText, fetch_texts::kServerReturned,
+                                   IntegerToText(static_cast<std::int32_t>(answer.status))),
+                       "the server answered " + std::to_string(answer.status)};
+    }
+    if (!answer.complete) {
+        return Failure{ConcatTexts(fetch_texts::kQQ, boxText, fetch_texts::kIncomplete),
+                       answer.reason};
     }
     return std::nullopt;
+}
+
+// Whether an answer without songs is a playlist all the same (a user with no songs), not
+// a login page, an error page served as a success or a changed format. '<' is never the
+// second byte of a GBK character, so the marks are found by bytes, not by characters.
+bool IsPlaylistAnswer(std::string_view answer) {
+    constexpr std::array<std::string_view, 2> kMarks = {"<playlist", "<xmusicnum>"};
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    for (std::size_t tag = answer.find('<'); tag != std::string_view::npos;
+         tag = answer.find('<', tag + 1)) {
+        for (const std::string_view mark : kMarks) {
+            const std::string_view here = answer.substr(tag, mark.size());
+            if (std::equal(here.begin(), here.end(), mark.begin(), mark.end(),
+                           [&](char a, char b) { return lower(a) == b; })) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 // The window as one fetch sees it: once stop is requested, every operation is skipped,
@@ -99,28 +135,38 @@ FetchOutcome PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& ma
     if (window.Stopped()) {
         return {};
     }
-    if (const std::optional<Text> failure = FailureText(answer, boxText)) {
-        window.SetStatusText(*failure);
-        return {.kind = FetchOutcome::Kind::Failed,
-                .songs = 0,
-                .reason = answer.answered ? "the server answered " + std::to_string(answer.status)
-                                          : "no answer from the server"};
+    if (std::optional<Failure> failure = UnusableAnswer(answer, boxText)) {
+        window.SetStatusText(failure->statusText);
+        return {
+            .kind = FetchOutcome::Kind::Failed, .songs = 0, .reason = std::move(failure->reason)};
     }
 
     const Text answerText = BytesToText(answer.body);
     std::int32_t count = 0;
     if (!answerText.empty()) {
-        // Held from clearing the list to the last row, so that a cancelled fetch still
-        // finishing a row cannot interleave with this one.
+        // Held from the run to the last row, so that a cancelled fetch still finishing a
+        // row cannot interleave with this one.
         const std::lock_guard inUse(matcher.inUse);
-        window.DeleteAllRows();
         RegexMatcher& regex = matcher.matcher;
         regex.Run(Text(kPlaylistPattern), answerText);
         count = regex.MatchCount();
+        // The list is cleared only for a playlist, so an unrecognised answer keeps it.
+        if (count == 0 && !IsPlaylistAnswer(answerText)) {
+            if (window.Stopped()) {
+                return {};
+            }
+            window.SetStatusText(
+                ConcatTexts(fetch_texts::kQQ, boxText, fetch_texts::kUnrecognised));
+            return {.kind = FetchOutcome::Kind::Failed,
+                    .songs = 0,
+                    .reason = "the answer is not a playlist"};
+        }
+        window.DeleteAllRows();
         for (std::int32_t song = 1; song <= count && !window.Stopped(); ++song) {
             const std::int32_t row = window.InsertRow();
-            const Text singer = regex.SubmatchText(song, kSinger);
-            const Text songName = regex.SubmatchText(song, kSongName);
+            // Only the names are text for people; the address is used byte for byte.
+            const Text singer = DecodeCharacterReferences(regex.SubmatchText(song, kSinger));
+            const Text songName = DecodeCharacterReferences(regex.SubmatchText(song, kSongName));
             const Text songAddress = regex.SubmatchText(song, kSongAddress);
             window.SetStatusText(ConcatTexts(songName, fetch_texts::kNameSingerSeparator, singer,
                                              fetch_texts::kAddressLabel, songAddress));

@@ -19,7 +19,7 @@ namespace kavuro {
 // The one matcher, and the lock that keeps fetches from using it at the same time.
 struct SharedMatcher {
     RegexMatcher matcher;
-    std::mutex inUse;  // held by a fetch from clearing the list to the end of its song loop
+    std::mutex inUse;  // held by a fetch from its run to the end of its song loop
 };
 
 // How a fetch ended, for a caller that goes on after it (the command-line lister, tests).

@@ -2,6 +2,7 @@
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 
 #include <algorithm>
 
@@ -16,17 +17,27 @@ bool IsTakenCharacter(QChar c) {
     return IsControl(c) || (c >= u'0' && c <= u'9') || c == u'-';
 }
 
+// One of the platform's editing shortcuts (paste, select all, undo, …): it edits rather
+// than types, whatever text the platform gives the key (Ctrl+V may come as "v").
+bool IsStandardShortcut(const QKeyEvent& key) {
+    for (int standard = QKeySequence::UnknownKey + 1; standard <= QKeySequence::Cancel;
+         ++standard) {
+        if (key.matches(static_cast<QKeySequence::StandardKey>(standard))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool TypedDigitsFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        // With Ctrl or Meta held a letter is a shortcut (Ctrl+V pastes), not typed text.
-        if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) {
-            return false;
-        }
+        // The typed text decides, not the modifiers: AltGr arrives as Ctrl+Alt and types.
         const QString text = key->text();
-        return !std::all_of(text.begin(), text.end(), IsTakenCharacter);
+        return !std::all_of(text.begin(), text.end(), IsTakenCharacter) &&
+               !IsStandardShortcut(*key);
     }
     if (event->type() == QEvent::InputMethod) {
         // Text committed by an input method is typed too.

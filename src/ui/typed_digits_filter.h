@@ -1,6 +1,6 @@
-// TypedDigitsFilter: lets only digits and "-" be typed into the widget it watches.
-// Control characters (Backspace and the editing shortcuts) pass; pasted text is not
-// typed, so it is not filtered.
+// TypedDigitsFilter: lets only digits and "-" be typed into the widget it watches,
+// whatever modifier keys are held. Control characters (Backspace) and the platform's
+// editing shortcuts pass; pasted text is not typed, so it is not filtered.
 #pragma once
 
 #include <QObject>

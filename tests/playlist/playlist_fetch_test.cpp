@@ -1,7 +1,9 @@
 #include "playlist/playlist_fetch.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "support/case_name.h"
@@ -17,7 +19,9 @@ using test::PlaylistAnswer;
 using test::RecordingWindow;
 using test::ScriptedAnswer;
 using test::Song;
+using testing::HasSubstr;
 using Rows = std::vector<RecordingWindow::Row>;
+using namespace std::chrono_literals;
 
 constexpr std::string_view kPath = "/fcg-bin/cgi_playlist_xml.fcg";
 
@@ -34,8 +38,8 @@ ScriptedAnswer PlaylistOk(const Text& body) {
 
 class PlaylistFetchTest : public testing::Test {
 protected:
-    void Fetch(RecordingWindow& target, std::stop_token stop = {}) {
-        PlaylistFetch(target, matcher, prefix, std::move(stop), limits);
+    FetchOutcome Fetch(RecordingWindow& target, std::stop_token stop = {}) {
+        return PlaylistFetch(target, matcher, prefix, std::move(stop), limits);
     }
     void Serve(const ScriptedAnswer& answer) { server.SetAnswer(std::string(kPath), answer); }
     // What the one request received carried after "uin=".
@@ -136,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                    PlaylistAnswer({{"s1", "n1", "u1"}}) + kRecordWithoutTrailingSpace +
                        PlaylistAnswer({{"s3", "n3", "u3"}}),
                    {{"n1-s1", "u1"}, {"n3-s3", "u3"}}},
-        AnswerCase{"NoSongs", "<?xml version=\"1.0\"?><playlist></playlist>", {}},
+        AnswerCase{"NoSongs", PlaylistAnswer({}), {}},
         // Not GBK: taken byte for byte all the same.
         AnswerCase{"Utf8TakenAsBytes",
                    PlaylistAnswer({{"\xE5\x91\xA8", "\xE7\xA8\xBB", "u"}}),
@@ -209,8 +213,10 @@ TEST_F(PlaylistFetchTest, ClosingStatusNamesTheNumberReadAtTheStart) {
 
 struct FailureCase {
     const char* name;
-    ScriptedAnswer answer;
+    std::function<ScriptedAnswer()> answer;
     std::string status;  // as read, after "QQ:1234567890"
+    std::string reason;  // words the outcome's reason holds
+    std::size_t maxBodyBytes = 32u << 20;
     friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -218,14 +224,20 @@ class FetchFailureTest : public PlaylistFetchTest,
                          public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(FetchFailureTest, ReportsTheFailureAndLeavesListAndMatcherAlone) {
-    Serve(GetParam().answer);
+    limits = {.connectTimeout = 2s,
+              .stallTime = 300ms,
+              .totalTime = 1s,
+              .maxBodyBytes = GetParam().maxBodyBytes};
+    Serve(GetParam().answer());
     window.SetRows({{"old", "row"}});
 
-    Fetch(window);
+    const FetchOutcome outcome = Fetch(window);
 
     EXPECT_EQ(window.StatusText(), Gbk("QQ:1234567890" + GetParam().status));
     EXPECT_EQ(window.Rows(), (Rows{{"old", "row"}}));
     EXPECT_EQ(matcher.matcher.PatternText(), "");
+    EXPECT_EQ(outcome.kind, FetchOutcome::Kind::Failed);
+    EXPECT_THAT(outcome.reason, HasSubstr(GetParam().reason));
 }
 
 ScriptedAnswer WithStatus(std::string statusLine, Text body) {
@@ -241,16 +253,89 @@ ScriptedAnswer ClosedBeforeAnyByte() {
     return answer;
 }
 
+const Text kThreeSongs = PlaylistAnswer(test::ThreeSongs());
+// Where the third song's record begins: the first two are whole before it.
+const std::size_t kThirdSong = kThreeSongs.find("<song>", kThreeSongs.find("2.wma"));
+
+// The three songs' answer, its connection closed or stalled after the second song.
+ScriptedAnswer ThreeSongsCutAfterTwo(bool stall) {
+    ScriptedAnswer answer = PlaylistOk(kThreeSongs);
+    (stall ? answer.stallAfter : answer.closeAfter) = answer.HeadSize() + kThirdSong;
+    return answer;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Failures, FetchFailureTest,
-    testing::Values(FailureCase{"NotFound",
-                                WithStatus("HTTP/1.0 404 Not Found", "<html>gone</html>"),
-                                "获取失败!!服务器返回:404"},
-                    // A failing status is a failure even when its body holds songs.
-                    FailureCase{"ServerError",
-                                WithStatus("HTTP/1.0 500 Oops", PlaylistAnswer(test::ThreeSongs())),
-                                "获取失败!!服务器返回:500"},
-                    FailureCase{"NoStatusLine", ClosedBeforeAnyByte(), "获取失败!!无法连接服务器"}),
+    testing::Values(
+        FailureCase{"NotFound",
+                    [] { return WithStatus("HTTP/1.0 404 Not Found", "<html>gone</html>"); },
+                    "获取失败!!服务器返回:404", "the server answered 404"},
+        // A failing status is a failure even when its body holds songs.
+        FailureCase{"ServerError", [] { return WithStatus("HTTP/1.0 500 Oops", kThreeSongs); },
+                    "获取失败!!服务器返回:500", "the server answered 500"},
+        FailureCase{"NoStatusLine", ClosedBeforeAnyByte, "获取失败!!无法连接服务器",
+                    "no answer from the server: Empty reply from server"},
+        // Songs that arrived whole before the cut are not listed as if they were all.
+        FailureCase{"ClosedBeforeTheDeclaredLength", [] { return ThreeSongsCutAfterTwo(false); },
+                    "获取失败!!回答不完整", "incomplete: the connection closed after"},
+        FailureCase{"Stalled", [] { return ThreeSongsCutAfterTwo(true); }, "获取失败!!回答不完整",
+                    "incomplete: nothing arrived for 300 ms"},
+        FailureCase{"TotalTimeRanOut",
+                    [] {
+                        ScriptedAnswer answer = PlaylistOk(kThreeSongs);
+                        answer.chunkBytes = 1;
+                        answer.chunkDelay = 20ms;
+                        return answer;
+                    },
+                    "获取失败!!回答不完整", "incomplete: Operation timed out"},
+        FailureCase{"BodyCap", [] { return PlaylistOk(kThreeSongs); }, "获取失败!!回答不完整",
+                    "incomplete: the body reached the cap of", kThirdSong}),
+    test::CaseName());
+
+// Answers in which no song is found: only a playlist (a user without songs) clears the
+// list; anything else is not taken for one.
+struct NoSongCase {
+    const char* name;
+    Text body;
+    bool isPlaylist;
+    friend void PrintTo(const NoSongCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class NoSongTest : public PlaylistFetchTest, public testing::WithParamInterface<NoSongCase> {};
+
+TEST_P(NoSongTest, ClearsTheListOnlyForAPlaylist) {
+    Serve(PlaylistOk(GetParam().body));
+    window.SetRows({{"old", "row"}});
+
+    const FetchOutcome outcome = Fetch(window);
+
+    if (GetParam().isPlaylist) {
+        EXPECT_EQ(window.StatusText(), Gbk("QQ:1234567890获取完成!!空间音乐总数:0"));
+        EXPECT_EQ(window.Rows(), Rows{});
+        EXPECT_EQ(outcome.kind, FetchOutcome::Kind::Listed);
+    } else {
+        EXPECT_EQ(window.StatusText(), Gbk("QQ:1234567890获取失败!!无法识别的回答"));
+        EXPECT_EQ(window.Rows(), (Rows{{"old", "row"}}));
+        EXPECT_EQ(outcome.kind, FetchOutcome::Kind::Failed);
+        EXPECT_EQ(outcome.reason, "the answer is not a playlist");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, NoSongTest,
+    testing::Values(
+        NoSongCase{"PlaylistWithoutSongs", PlaylistAnswer({}), true},
+        NoSongCase{"RecordsThatDoNotFit", PlaylistAnswer(test::ThreeSongs(), "\r\n"), true},
+        NoSongCase{"PlaylistMarkInCapitals", "<PlayList>\n</PlayList>\n", true},
+        NoSongCase{"MarkAfterChineseText", Gbk("歌单<xmusicnum><![CDATA[0 ]]></xmusicnum>"), true},
+        NoSongCase{"SongCountOnly", "<qqmusic><XMUSICNUM><![CDATA[0 ]]></XMUSICNUM></qqmusic>",
+                   true},
+        NoSongCase{"LoginPage",
+                   Gbk("<html><head><title>登录</title></head><body>请先登录</body></html>"),
+                   false},
+        NoSongCase{"ErrorServedAsSuccess", "{\"code\":-1,\"msg\":\"system busy\"}", false},
+        NoSongCase{"ChangedFormat", "<qqmusic><songs><item name=\"x\"/></songs></qqmusic>", false},
+        NoSongCase{"SongCountWithoutItsTag", "xmusicnum playlist", false}),
     test::CaseName());
 
 TEST_F(PlaylistFetchTest, RefusedConnectionIsAFailureNotAnEmptyList) {
@@ -258,22 +343,62 @@ TEST_F(PlaylistFetchTest, RefusedConnectionIsAFailureNotAnEmptyList) {
     prefix = "http://127.0.0.1:" + std::to_string(refusing.Port()) + std::string(kPath) + "?uin=";
     window.SetRows({{"old", "row"}});
 
-    Fetch(window);
+    const FetchOutcome outcome = Fetch(window);
 
+    EXPECT_THAT(outcome.reason, HasSubstr("no answer from the server: Failed to connect"));
     EXPECT_EQ(window.StatusText(), Gbk("QQ:1234567890获取失败!!无法连接服务器"));
     EXPECT_EQ(window.Rows(), (Rows{{"old", "row"}}));
 }
 
-TEST_F(PlaylistFetchTest, BodyCutShortShowsTheSongsThatArrivedWhole) {
-    const Text body = PlaylistAnswer(test::ThreeSongs());
-    ScriptedAnswer answer = PlaylistOk(body);
-    answer.closeAfter = answer.HeadSize() + body.find("<song>", body.find("2.wma")) + 1;
-    Serve(answer);
+// Two songs arrive whole, the third never does: listing two would look like a whole list.
+TEST_F(PlaylistFetchTest, BodyCutShortKeepsTheListAndSaysSo) {
+    Serve(ThreeSongsCutAfterTwo(false));
+    window.SetRows({{"old", "row"}});
 
     Fetch(window);
 
-    EXPECT_EQ(window.Rows().size(), 2u);
-    EXPECT_EQ(window.StatusText(), Gbk("QQ:1234567890获取完成!!空间音乐总数:2"));
+    EXPECT_EQ(window.Rows(), (Rows{{"old", "row"}}));
+    EXPECT_EQ(window.StatusHistory(),
+              (std::vector<Text>{Gbk("获取中.."), Gbk("QQ:1234567890获取失败!!回答不完整")}));
+}
+
+// The connection stays open after the whole answer: the list is filled about a second
+// later (the stall limit here is far longer), not when the server lets go.
+TEST_F(PlaylistFetchTest, ServerHoldingTheConnectionOpenAfterAWholeAnswer) {
+    limits.stallTime = 8s;
+    ScriptedAnswer answer = PlaylistOk(kThreeSongs);
+    answer.stallAfter = answer.Reply().size();
+    Serve(answer);
+
+    const FetchOutcome outcome = Fetch(window);
+
+    EXPECT_EQ(outcome.kind, FetchOutcome::Kind::Listed);
+    EXPECT_EQ(window.Rows().size(), 3u);
+    EXPECT_EQ(window.StatusText(), Gbk("QQ:1234567890获取完成!!空间音乐总数:3"));
+}
+
+// The service escapes characters in names; the address is used as it came.
+TEST_F(PlaylistFetchTest, NamesAreReadWithTheirCharacterReferences) {
+    Serve(PlaylistOk(PlaylistAnswer({
+        {"Peter&amp;Paul", "The&#32;Rose", "http://music.example/r.mp3?a=1&amp;b=&#50;"},
+        {"&#x5468;&#26480;&#20262;", "There You&#39;ll Be", "http://music.example/y.mp3"},
+        {"&#x1F600;&nbsp;", "&lt;&gt;&quot;&apos;", "u"},
+    })));
+
+    Fetch(window);
+
+    const Rows expectedRows = {
+        {"The Rose-Peter&Paul", "http://music.example/r.mp3?a=1&amp;b=&#50;"},
+        {Gbk("There You'll Be-周杰伦"), "http://music.example/y.mp3"},
+        {"<>\"'-&#x1F600;&nbsp;", "u"},
+    };
+    EXPECT_EQ(window.Rows(), expectedRows);
+    const std::vector<Text> history = window.StatusHistory();
+    ASSERT_EQ(history.size(), 5u);
+    EXPECT_EQ(history[1],
+              Gbk("The Rose － Peter&Paul  地址:http://music.example/r.mp3?a=1&amp;b=&#50;"));
+    EXPECT_EQ(history[2], Gbk("There You'll Be － 周杰伦  地址:http://music.example/y.mp3"));
+    EXPECT_EQ(history[3], Gbk("<>\"' － &#x1F600;&nbsp;  地址:u"));
 }
 
 TEST_F(PlaylistFetchTest, CancelledWhileWaitingForTheServerWritesNothingMore) {

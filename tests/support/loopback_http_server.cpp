@@ -208,6 +208,12 @@ bool LoopbackHttpServer::WaitForRequests(std::size_t count,
     return requestArrived_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
 }
 
+bool LoopbackHttpServer::WaitForRepliedHeads(std::size_t count,
+                                             std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return headSent_.wait_for(lock, timeout, [&] { return headsSent_ >= count; });
+}
+
 void LoopbackHttpServer::AcceptLoop() {
     while (WaitFor(stopPipe_[0], listener_, POLLIN, -1) == Wait::Ready) {
         const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -286,6 +292,7 @@ void LoopbackHttpServer::Serve(int socket) {
     const std::size_t headSize = answer.HeadSize();
     const std::size_t chunk = std::max<std::size_t>(answer.chunkBytes, 1);
     std::size_t sent = 0;
+    bool headCounted = false;
     while (sent < end) {
         const std::size_t pieceEnd =
             sent < headSize ? std::min(end, headSize) : sent + std::min(end - sent, chunk);
@@ -301,13 +308,19 @@ void LoopbackHttpServer::Serve(int socket) {
                 return;  // the client has gone
             }
         }
+        if (!headCounted && sent >= headSize) {
+            headCounted = true;
+            const std::lock_guard lock(mutex_);
+            ++headsSent_;
+            headSent_.notify_all();
+        }
         if (answer.chunkDelay.count() > 0 && sent < end &&
             WaitFor(stop, -1, 0, static_cast<int>(answer.chunkDelay.count())) == Wait::Stopping) {
             return;
         }
     }
 
-    const bool stalls = answer.stallAfter < reply.size() && answer.stallAfter < answer.closeAfter;
+    const bool stalls = answer.stallAfter <= reply.size() && answer.stallAfter < answer.closeAfter;
     if (!stalls) {
         ::shutdown(socket, SHUT_WR);
     }

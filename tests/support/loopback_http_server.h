@@ -33,7 +33,9 @@ struct ScriptedAnswer {
 
     // Faults, counted in bytes of the reply, head and body together.
     std::size_t closeAfter = kWholeReply;  // the connection is closed after this many bytes
-    std::size_t stallAfter = kWholeReply;  // then nothing is sent until the client leaves
+    // Then nothing is sent until the client leaves; the size of Reply() sends it whole
+    // and holds the connection open.
+    std::size_t stallAfter = kWholeReply;
     // The head goes out in one piece, the body in pieces of chunkBytes with chunkDelay
     // after each piece but the last.
     std::size_t chunkBytes = kWholeReply;
@@ -75,6 +77,9 @@ public:
     std::vector<std::string> Requests() const;
     // Waits until at least count heads have arrived; false when the time ran out.
     bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Waits until the heads of at least count replies have been handed to the network
+    // whole; false when the time ran out.
+    bool WaitForRepliedHeads(std::size_t count, std::chrono::milliseconds timeout) const;
 
 private:
     struct Connection;
@@ -88,6 +93,8 @@ private:
 
     mutable std::mutex mutex_;
     mutable std::condition_variable requestArrived_;
+    mutable std::condition_variable headSent_;
+    std::size_t headsSent_ = 0;
     ScriptedAnswer defaultAnswer_;
     std::map<std::string, ScriptedAnswer, std::less<>> answers_;
     std::vector<std::string> requests_;

@@ -15,28 +15,51 @@ struct Song {
     Text address;
 };
 
-// One song's record. The service ends every CDATA content with one space, which is not
-// part of the value; lineEnd lets a test break the format on purpose.
+// One element with its value in CDATA. The service ends every CDATA content with one
+// space, which is not part of the value.
+inline Text CdataElement(std::string_view name, std::string_view value) {
+    Text element;
+    element.reserve(2 * name.size() + value.size() + 20);
+    element.append("<").append(name).append("><![CDATA[").append(value).append(" ]]></");
+    element.append(name).append(">");
+    return element;
+}
+
+// One song's record, every field on its own line. lineEnd lets a test break the format
+// on purpose.
 inline Text PlaylistRecord(const Song& song, std::string_view lineEnd = "\n") {
     Text record;
-    record.reserve(song.singer.size() + song.name.size() + song.address.size() + 160);
+    record.reserve(song.singer.size() + song.name.size() + song.address.size() + 400);
     record.append("<song>").append(lineEnd);
-    record.append("<xsinger_name><![CDATA[").append(song.singer).append(" ]]></xsinger_name>");
-    record.append(lineEnd);
-    record.append("<xsong_name><![CDATA[").append(song.name).append(" ]]></xsong_name>");
-    record.append(lineEnd);
-    record.append("<xsong_url><![CDATA[").append(song.address).append(" ]]></xsong_url>");
-    record.append(lineEnd).append("</song>").append(lineEnd);
+    const auto field = [&](std::string_view name, std::string_view value) {
+        record.append(CdataElement(name, value)).append(lineEnd);
+    };
+    field("xqusic_mid", "");
+    field("xqusic_id", "0");
+    field("xctype", "3");
+    field("xexpire_time", "");
+    field("xdesc", "");
+    field("xsinger_name", song.singer);
+    field("xsong_name", song.name);
+    field("xsong_url", song.address);
+    field("xsong_size", "0");
+    field("xsong_playtime", "0");
+    record.append("</song>").append(lineEnd);
     return record;
 }
 
 inline Text PlaylistAnswer(const std::vector<Song>& songs, std::string_view lineEnd = "\n") {
-    Text answer = "<?xml version=\"1.0\" encoding=\"GB2312\"?>";
-    answer.append(lineEnd).append("<playlist>").append(lineEnd);
+    Text answer = "<?xml version=\"1.0\" encoding=\"gb2312\"?>";
+    answer.append(lineEnd).append("<qqmusic>").append(lineEnd);
+    answer.append(CdataElement("curtime", "1733900000")).append(lineEnd);
+    answer.append(CdataElement("issmarter", "0")).append(lineEnd);
+    answer.append(CdataElement("xmusicnum", std::to_string(songs.size()))).append(lineEnd);
+    answer.append("<playlist>").append(lineEnd);
     for (const Song& song : songs) {
         answer += PlaylistRecord(song, lineEnd);
     }
     answer.append("</playlist>").append(lineEnd);
+    answer.append("</qqmusic>").append(lineEnd);
     return answer;
 }
 
