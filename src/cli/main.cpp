@@ -108,6 +108,9 @@ int Run(int argc, char** argv) {
         std::printf("kavuro-list %s\n", std::string(build_settings::kVersion).c_str());
         return kAllListed;
     }
+    if (!GbkCodePageAvailable()) {
+        return Complain("the system's iconv has no CP936 (GBK): Chinese names cannot be read");
+    }
     // Read before the signals are taken over: Ctrl+C while a terminal is being typed into
     // still ends the program at once, and nothing has been written yet.
     const std::vector<std::string> numbers =
@@ -143,7 +146,12 @@ int Run(int argc, char** argv) {
         if (numbers.size() > 1) {
             progress = "[" + std::to_string(i + 1) + "/" + std::to_string(numbers.size()) + "] ";
         }
-        std::fprintf(stderr, "%s%s\n", progress.c_str(), GbkToUtf8(window.StatusText()).c_str());
+        // The window's text, and for a failure the reader's own words, which the window
+        // has no room for.
+        const std::string reason =
+            listed || outcome.reason.empty() ? "" : " (" + outcome.reason + ")";
+        std::fprintf(stderr, "%s%s%s\n", progress.c_str(), GbkToUtf8(window.StatusText()).c_str(),
+                     reason.c_str());
         for (const CollectingWindow::Row& row : window.Rows()) {
             list.rows.push_back({row[0], row[1], number});
         }
