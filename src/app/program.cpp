@@ -16,9 +16,10 @@
 #include <thread>
 #include <utility>
 
-#include "ui/xp_look.h"
 #include "commands/list_commands.h"
+#include "ui/list_menu_keys.h"
 #include "ui/song_list.h"
+#include "ui/xp_look.h"
 
 namespace kavuro {
 namespace {
@@ -143,6 +144,12 @@ void Program::LoadMainWindow() {
     commandOperations_ = std::make_unique<QtWindowOperations>(window);
     connect(window->button(), &QPushButton::clicked, this, Guarded(&Program::OnButtonClicked));
     connect(window->list(), &SongList::rightClicked, this, Guarded(&Program::OnListRightClicked));
+    connect(ListMenuKeys::InstallOn(window->list()), &ListMenuKeys::keyboardMenuRequested, this,
+            [this](QPoint at) {
+                if (gate_.IsOpen()) {
+                    OnListMenuKeyPressed(at);
+                }
+            });
     // Queued: an item's command runs once the pop-up has closed and its handler returned.
     connect(window->menuAction(MenuItem::CopyNameAndSinger), &QAction::triggered, this,
             Guarded(&Program::OnCopyNameAndSingerChosen), Qt::QueuedConnection);
@@ -191,6 +198,12 @@ void Program::OnButtonClicked() {
 }
 
 void Program::OnListRightClicked() {
+    OnListRightClick(*commandOperations_);
+}
+
+// The right click's command, with the pop-up at the place the keys chose.
+void Program::OnListMenuKeyPressed(QPoint popupPosition) {
+    commandOperations_->SetNextPopupPosition(popupPosition);
     OnListRightClick(*commandOperations_);
 }
 

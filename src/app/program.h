@@ -100,6 +100,7 @@ private:
     void OnCreated();
     void OnButtonClicked();
     void OnListRightClicked();
+    void OnListMenuKeyPressed(QPoint popupPosition);
     void OnCopyNameAndSingerChosen();
     void OnCopyAddressChosen();
     void OnClearAllChosen();
