@@ -271,7 +271,7 @@ int RunProgram(ProgramSettings settings, const std::function<void(Program&)>& st
     static char name[] = "kavuro";
     static char* argv[] = {name, nullptr};
     GuardedApplication application(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("kavuro"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kavuro"));
     QApplication::setFont(GuiFont());
 
     Program program(std::move(settings));
