@@ -25,7 +25,9 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the window program: the tests build with `make test`.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target kavuro
 	$(BUILD)/kavuro
 
 test: build
