@@ -8,11 +8,12 @@ QT ?= ON
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 BENCH_BUILD ?= build-bench
+PACKAGE_BUILD ?= build-package
 
 CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	-DKAVURO_WERROR=$(WERROR) -DKAVURO_SANITIZE=$(SANITIZE) -DKAVURO_QT=$(QT) $(CMAKE_ARGS)
 
-.PHONY: all deps configure build run test bench bench-build clean
+.PHONY: all deps configure build run test bench bench-build package clean
 
 all: build
 
@@ -25,7 +26,9 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the window program: the tests build with `make test`.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target kavuro
 	$(BUILD)/kavuro
 
 test: build
@@ -41,5 +44,19 @@ bench-build: deps
 		-DKAVURO_TESTS=OFF -DKAVURO_WERROR=$(WERROR) $(CMAKE_ARGS) > /dev/null
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 
+# kavuro_<version>_<arch>.deb in this folder: an optimised, stripped build of the
+# programs alone with Debian's hardening flags, packaged by CPack from what
+# `cmake --install` installs.
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+package: deps
+	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVURO_TESTS=OFF \
+		-DCMAKE_INSTALL_PREFIX=/usr -DKAVURO_WERROR=$(WERROR) \
+		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" $(CMAKE_ARGS) > /dev/null
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	rm -f $(PACKAGE_BUILD)/kavuro_*.deb
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	cp $(PACKAGE_BUILD)/kavuro_*.deb .
+
 clean:
-	rm -rf $(BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)

@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "commands/list_commands.h"
+#include "ui/list_menu_keys.h"
 #include "ui/song_list.h"
 #include "ui/xp_look.h"
 
@@ -159,6 +160,12 @@ void Program::LoadMainWindow() {
     commandOperations_ = std::make_unique<QtWindowOperations>(window);
     connect(window->button(), &QPushButton::clicked, this, Guarded(&Program::OnButtonClicked));
     connect(window->list(), &SongList::rightClicked, this, Guarded(&Program::OnListRightClicked));
+    connect(ListMenuKeys::InstallOn(window->list()), &ListMenuKeys::keyboardMenuRequested, this,
+            [this](QPoint at) {
+                if (gate_.IsOpen()) {
+                    OnListMenuKeyPressed(at);
+                }
+            });
     // Queued: an item's command runs once the pop-up has closed and its handler returned.
     connect(window->menuAction(MenuItem::CopyNameAndSinger), &QAction::triggered, this,
             Guarded(&Program::OnCopyNameAndSingerChosen), Qt::QueuedConnection);
@@ -213,6 +220,12 @@ void Program::OnButtonClicked() {
 }
 
 void Program::OnListRightClicked() {
+    OnListRightClick(*commandOperations_);
+}
+
+// The right click's command, with the pop-up at the place the keys chose.
+void Program::OnListMenuKeyPressed(QPoint popupPosition) {
+    commandOperations_->SetNextPopupPosition(popupPosition);
     OnListRightClick(*commandOperations_);
 }
 
@@ -307,7 +320,7 @@ int RunProgram(ProgramSettings settings, const std::function<void(Program&)>& st
     static char name[] = "kavuro";
     static char* argv[] = {name, nullptr};
     GuardedApplication application(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("kavuro"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kavuro"));
     QApplication::setFont(GuiFont());
 
     Program program(std::move(settings));

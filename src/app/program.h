@@ -111,6 +111,7 @@ private:
     void OnCreated();
     void OnButtonClicked();
     void OnListRightClicked();
+    void OnListMenuKeyPressed(QPoint popupPosition);
     void OnCopyNameAndSingerChosen();
     void OnCopyAddressChosen();
     void OnClearAllChosen();

@@ -1,4 +1,6 @@
 // Hyperlink: a self-drawn link that opens its address in the browser on the mouse press.
+// Assistive technology sees it as a link named by its text, whose press action opens
+// the address as the mouse does.
 #pragma once
 
 #include <QColor>
@@ -21,6 +23,10 @@ public:
     QString shownText() const;
     // The colour the text is painted in now.
     QColor textColor() const;
+    // Whether the last opening succeeded, which the visited colour shows.
+    bool visited() const { return visited_; }
+    // Opens the address in the browser, as a press of the left button does.
+    void openAddress();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

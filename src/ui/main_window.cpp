@@ -59,6 +59,7 @@ MainWindow::MainWindow(QWidget* parent)
     // Never added to a menu bar: it serves only as the list's pop-up.
     menu_ = new QMenu(QStringLiteral("c"), this);
     menu_->setObjectName(QStringLiteral("c"));
+    menu_->setAccessibleName(QStringLiteral("歌曲列表菜单"));
     QAction* copyNameAndSinger = menu_->addAction(QStringLiteral("复制歌曲名/歌手"));
     QAction* copyAddress = menu_->addAction(QStringLiteral("复制歌曲地址"));
     QAction* clearAll = menu_->addAction(QStringLiteral("全部清空"));
@@ -76,9 +77,12 @@ MainWindow::MainWindow(QWidget* parent)
     auto* status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("状态条1"));
     status->setSizeGripEnabled(false);
+    status->setAccessibleName(QStringLiteral("状态栏"));
     statusPart_ = new QLabel(status);
     statusPart_->setTextFormat(Qt::PlainText);  // fetched song names are never markup
     statusPart_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // Named by its text, so that a screen reader hears each new status.
+    statusPart_->setAccessibleDescription(QStringLiteral("获取的进度和歌曲总数"));
     status->addPermanentWidget(statusPart_, 1);
     setStatusBar(status);
 
@@ -87,12 +91,16 @@ MainWindow::MainWindow(QWidget* parent)
     button_->setGeometry(152, 5, 72, 25);
     button_->setAutoDefault(false);
     button_->setDefault(false);
+    button_->setAccessibleName(QStringLiteral("获取"));
+    button_->setAccessibleDescription(QStringLiteral("获取这个 QQ 号码的空间音乐列表"));
 
     editBox_ = new QLineEdit(Latin1(kInitialQqNumber), client);
     editBox_->setObjectName(QStringLiteral("编辑框1"));
     editBox_->setGeometry(34, 5, 104, 24);
     editBox_->installEventFilter(new TypedDigitsFilter(editBox_));
     editBox_->installEventFilter(this);
+    editBox_->setAccessibleName(QStringLiteral("QQ 号码"));
+    editBox_->setAccessibleDescription(QStringLiteral("要获取其空间音乐列表的 QQ 号码"));
 
     auto* label = new QLabel(QStringLiteral("QQ:"), client);
     label->setObjectName(QStringLiteral("标签1"));
@@ -102,10 +110,14 @@ MainWindow::MainWindow(QWidget* parent)
     QPalette labelPalette = label->palette();
     labelPalette.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(labelPalette);
+    label->setBuddy(editBox_);  // tells assistive technology which box "QQ:" names
 
     list_ = new SongList(client);
     list_->setObjectName(QStringLiteral("超级列表框1"));
     list_->setGeometry(5, 39, 475, 225);
+    list_->setAccessibleName(QStringLiteral("歌曲列表"));
+    list_->setAccessibleDescription(
+        QStringLiteral("每行一首歌：歌曲名/歌手和歌曲地址。菜单键或 Shift+F10 打开复制菜单"));
 
     // The label was created after the edit box and would cover its left edge.
     editBox_->raise();

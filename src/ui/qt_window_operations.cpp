@@ -308,7 +308,11 @@ void QtWindowOperations::SetMenuItemEnabled(MenuItem item, bool enabled) {
 }
 
 void QtWindowOperations::PopupMenu() {
-    OnUiThread([](MainWindow& window) { window.popupMenu()->exec(QCursor::pos() + QPoint(3, 3)); });
+    OnUiThread([this](MainWindow& window) {
+        const QPoint at =
+            std::exchange(nextPopupPosition_, std::nullopt).value_or(QCursor::pos() + QPoint(3, 3));
+        window.popupMenu()->exec(at);
+    });
 }
 
 Text QtWindowOperations::EditBoxText() {

@@ -12,10 +12,12 @@
 // which costs a hundred times more than the call.
 #pragma once
 
+#include <QPoint>
 #include <QPointer>
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -30,6 +32,10 @@ public:
     explicit QtWindowOperations(MainWindow* window);
     // Every later call changes nothing and gives its empty value at once.
     void Revoke();
+    // The next PopupMenu opens with its top-left corner there (global coordinates) instead
+    // of beside the pointer: a pop-up asked for from the keyboard has no pointer to
+    // follow. UI thread only.
+    void SetNextPopupPosition(QPoint globalPosition) { nextPopupPosition_ = globalPosition; }
 
     void SetStatusText(std::int32_t part, const Text& text) override;
     std::int32_t InsertRow() override;
@@ -53,7 +59,8 @@ private:
 
     class Relay;
 
-    QPointer<MainWindow> window_;  // read on the UI thread only
+    QPointer<MainWindow> window_;              // read on the UI thread only
+    std::optional<QPoint> nextPopupPosition_;  // UI thread only
     std::atomic<bool> revoked_{false};
     std::shared_ptr<Relay> relay_;
 };

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -423,6 +424,99 @@ TEST_F(SaveListTest, CtrlSOnAnEmptyListOpensNoDialog) {
     QTest::keyClick(Window().list(), Qt::Key_S, Qt::ControlModifier);
     ASSERT_TRUE(WaitForQueuedHandlers());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+struct MenuKeyCase {
+    std::string name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    friend void PrintTo(const MenuKeyCase& c, std::ostream* os) { *os << c.name; }
+};
+
+// The pop-up from the keyboard: the right click's menu, items, enabled states and
+// commands, at the selected row or at the list's top-left corner.
+class MenuKeyTest : public ListCommandsTest, public testing::WithParamInterface<MenuKeyCase> {
+protected:
+    void PressMenuKey() { QTest::keyClick(Window().list(), GetParam().key, GetParam().modifiers); }
+
+    // The pop-up as a right click at inRows shows it, closed unchosen.
+    SeenPopup RightClickPopup(QPoint inRows) {
+        SeenPopup popup;
+        auto act = ArmPopup(popup, std::nullopt);
+        RightClick(inRows);
+        return popup;
+    }
+
+    QPoint BelowRow(int row) const {
+        const QRect rect = Window().list()->visualItemRect(Window().list()->topLevelItem(row));
+        return Window().list()->viewport()->mapToGlobal(QPoint(0, rect.bottom() + 1));
+    }
+};
+
+TEST_P(MenuKeyTest, OpensThePopupBelowTheSelectedRowAndItsItemsWork) {
+    AddRows();
+    QTest::keyClick(Window().list(), Qt::Key_Down);
+    QTest::keyClick(Window().list(), Qt::Key_Down);
+    ASSERT_EQ(operations->SelectedRow(), 1);
+    SeenPopup popup;
+    QPoint shownAt;
+    auto popupAct = ArmPopup(popup, 1, [&](QMenu* menu) { shownAt = menu->pos(); });
+    SeenBox box;
+    auto boxAct = test::AnswerMessageBox(box);
+    PressMenuKey();
+    ASSERT_TRUE(WaitUntil([&] { return box.seen; }));
+    EXPECT_EQ(shownAt, BelowRow(1));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("http://music.example/2"));
+    EXPECT_EQ(box.text, QStringLiteral("复制成功!!"));
+
+    const SeenPopup clicked = RightClickPopup(RowCentre(1));
+    EXPECT_EQ(popup.menu, clicked.menu);
+    EXPECT_EQ(popup.enabled, clicked.enabled);
+}
+
+TEST_P(MenuKeyTest, WithNoRowSelectedOpensAtTheListsCornerLikeTheRightClick) {
+    for (const bool withRows : {false, true}) {
+        SCOPED_TRACE(withRows ? "rows" : "no rows");
+        if (withRows) {
+            AddRows();
+        }
+        const SeenPopup clicked = RightClickPopup(BelowTheRows());
+        ASSERT_EQ(operations->SelectedRow(), -1);
+        SeenPopup popup;
+        QPoint shownAt;
+        auto popupAct = ArmPopup(popup, 0, [&](QMenu* menu) { shownAt = menu->pos(); });
+        SeenBox box;
+        auto boxAct = test::AnswerMessageBox(box);
+        PressMenuKey();
+        ASSERT_TRUE(WaitForQueuedHandlers());
+        ASSERT_TRUE(popup.seen);
+        EXPECT_EQ(shownAt, Window().list()->mapToGlobal(QPoint(0, 0)));
+        EXPECT_EQ(popup.enabled, clicked.enabled);
+        EXPECT_EQ(popup.enabled, std::vector<bool>(popup.enabled.size(), withRows));
+        EXPECT_FALSE(box.seen);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, MenuKeyTest,
+                         testing::Values(MenuKeyCase{"Menu", Qt::Key_Menu, Qt::NoModifier},
+                                         MenuKeyCase{"ShiftF10", Qt::Key_F10, Qt::ShiftModifier}),
+                         test::CaseName());
+
+// The window system may also send the Menu key as a context-menu event; that, and keys
+// near the two, open nothing.
+TEST_F(ListCommandsTest, OtherKeysAndTheWindowSystemsMenuEventOpenNoSecondPopup) {
+    AddRows();
+    SeenPopup popup;
+    auto popupAct = ArmPopup(popup, std::nullopt);
+    QTest::keyClick(Window().list(), Qt::Key_F10);
+    QTest::keyClick(Window().list(), Qt::Key_F10, Qt::ControlModifier);
+    QTest::keyClick(Window().list(), Qt::Key_Menu, Qt::ControlModifier);
+    QContextMenuEvent fromKeyboard(QContextMenuEvent::Keyboard, QPoint(0, 0),
+                                   Window().list()->mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(Window().list(), &fromKeyboard);
+    ASSERT_TRUE(WaitForQueuedHandlers());
+    EXPECT_FALSE(popup.seen);
 }
 
 class EditBoxFocusTest : public ListCommandsTest {

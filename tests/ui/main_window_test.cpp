@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QInputMethodEvent>
@@ -26,6 +25,7 @@
 #include "support/case_name.h"
 #include "support/qt_print.h"
 #include "support/qt_wait.h"
+#include "support/url_recorder.h"
 #include "ui/hyperlink.h"
 #include "ui/song_list.h"
 
@@ -311,21 +311,9 @@ QColor PaintedTextColor(QWidget* widget) {
     return found;
 }
 
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-    Hyperlink* link = nullptr;
-    bool pressedWhenOpened = false;
-
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
-
 TEST_F(MainWindowTest, HyperlinksShowTheirStateInColourAndOpenOnThePress) {
-    UrlRecorder recorder;
     const QUrl homepage(QString::fromUtf8(HomepageUrl().data(), HomepageUrl().size()));
-    QDesktopServices::setUrlHandler(homepage.scheme(), &recorder, "open");
+    test::UrlRecorder recorder(homepage.scheme());
 
     for (const char* name : {"超级链接框1", "超级链接框2"}) {
         auto* link = static_cast<Hyperlink*>(Control(name));
@@ -352,7 +340,6 @@ TEST_F(MainWindowTest, HyperlinksShowTheirStateInColourAndOpenOnThePress) {
         QTest::mousePress(link, Qt::RightButton);
         EXPECT_EQ(recorder.opened.size(), 1);
     }
-    QDesktopServices::unsetUrlHandler(homepage.scheme());
 }
 
 TEST(Hyperlink, ShowsItsAddressWhenItHasNoText) {
@@ -424,5 +411,3 @@ TEST_F(MainWindowTest, RightClickSelectsTheRowUnderThePointerThenSignals) {
 
 }  // namespace
 }  // namespace kavuro
-
-#include "main_window_test.moc"
