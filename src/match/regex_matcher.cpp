@@ -46,7 +46,7 @@ Text Answer(const std::optional<Capture>& capture, const Text& subject, const Gb
 
 }  // namespace
 
-RegexMatcher::RegexMatcher() = default;
+RegexMatcher::RegexMatcher() : timeLimit_(RegExp::kDefaultTimeLimit) {}
 RegexMatcher::~RegexMatcher() = default;
 
 void RegexMatcher::Destroy() {
@@ -62,6 +62,8 @@ std::unique_ptr<RegexMatcher> RegexMatcher::Copy() const {
     copy->matches_ = matches_;
     copy->subject_ = subject_;
     copy->subjectOffsets_ = subjectOffsets_;
+    copy->timeLimit_ = timeLimit_;
+    copy->jit_ = jit_;
     return copy;
 }
 
@@ -75,6 +77,8 @@ bool RegexMatcher::Run(const Text& pattern, const Text& subject, bool caseSensit
     expression->SetIgnoreCase(!caseSensitive);
     expression->SetMultiline(multiline);
     expression->SetGlobal(global);
+    expression->SetTimeLimit(timeLimit_);
+    expression->SetJit(jit_);
     expression->SetPattern(GbkToUtf16(pattern));
     auto matches = expression->Execute(GbkToUtf16(subject));
 
@@ -83,6 +87,18 @@ bool RegexMatcher::Run(const Text& pattern, const Text& subject, bool caseSensit
     subject_ = subject;
     subjectOffsets_ = GbkOffsets(subject_);
     return matches_ != nullptr;
+}
+
+bool RegexMatcher::Complete() const {
+    return !matches_ || matches_->Complete();
+}
+
+void RegexMatcher::SetTimeLimit(std::chrono::milliseconds timeLimit) {
+    timeLimit_ = timeLimit;
+}
+
+void RegexMatcher::SetJit(bool jit) {
+    jit_ = jit;
 }
 
 Text RegexMatcher::PatternText() const {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "match/engine_mode.h"
 #include "playlist/playlist_pattern.h"
 #include "support/case_name.h"
 
+#include <chrono>
 #include <climits>
 #include <string>
 #include <thread>
@@ -232,26 +234,61 @@ TEST(RegexMatcher, LongFieldsAndManySongsAreNotCut) {
     EXPECT_EQ(matcher.SubmatchText(100'001, 3), "http://example/99999.mp3");
 }
 
-TEST(RegexMatcher, HostileAnswerEndsAndKeepsEarlierSongs) {
-    // Real songs, then 32 MiB built to make a backtracking engine walk each line again
-    // from every "[CDATA[": lines of many sizes, up to one of several MiB, none of them
-    // closing a value.
-    Text answer = Answer(Record(kFirst) + Record(kSecond));
-    answer.resize(answer.size() - std::string_view("</playlist>\n").size());
-    const Text unit = "[CDATA[   ";
-    for (std::size_t lineLength = 64; answer.size() < (32u << 20); lineLength *= 2) {
-        Text line;
-        while (line.size() < lineLength) {
-            line += unit;
-        }
-        const std::size_t lines = std::max<std::size_t>(1, (2u << 20) / lineLength);
-        for (std::size_t i = 0; i < lines && answer.size() < (32u << 20); ++i) {
-            answer += line + "\n";
-        }
+// A line built to make a backtracking engine walk it again from every "[CDATA[": none
+// of them closes a value, and it holds the pattern's last literal, so that no quick scan
+// rules the line out.
+Text HostileLine(std::size_t length) {
+    Text line;
+    while (line.size() < length) {
+        line += "[CDATA[ ]]";
     }
+    return line + "</xsong_\n";
+}
+
+class MatcherEngineTest : public testing::TestWithParam<bool> {
+protected:
+    MatcherEngineTest() { matcher.SetJit(GetParam()); }
     RegexMatcher matcher;
+};
+
+TEST_P(MatcherEngineTest, SongsAfterALineTheEngineGivesUpOnAreFound) {
+    // Lines far longer than the engine walks from one start; the last has no line feed.
+    const Text hostile = HostileLine(4u << 20);
+    const Text answer = Answer(Record(kFirst) + hostile + Record(kSecond) + hostile +
+                               Record(kThird) + hostile.substr(0, hostile.size() - 1));
     ASSERT_TRUE(matcher.Run(kPattern, answer));
-    EXPECT_EQ(Songs(matcher), (std::vector<Song>{kFirst, kSecond}));
+    EXPECT_EQ(Songs(matcher), (std::vector<Song>{kFirst, kSecond, kThird}));
+    EXPECT_TRUE(matcher.Complete());
+}
+
+TEST_P(MatcherEngineTest, TheTimeLimitEndsAHostileRunAndSaysSo) {
+    // Lines short enough to be walked from every start in full: hours of work for the
+    // engine, cut off by the time limit.
+    Text answer = Answer(Record(kFirst));
+    const Text hostile = HostileLine(20'000);
+    while (answer.size() < (8u << 20)) {
+        answer += hostile;
+    }
+    answer += Record(kSecond);
+    matcher.SetTimeLimit(std::chrono::milliseconds(300));
+    ASSERT_TRUE(matcher.Run(kPattern, answer));
+    EXPECT_FALSE(matcher.Complete());
+    EXPECT_EQ(Songs(matcher), std::vector<Song>{kFirst});
+
+    // The next run starts afresh.
+    matcher.SetTimeLimit(std::chrono::seconds(60));
+    ASSERT_TRUE(matcher.Run(kPattern, Answer(Record(kSecond))));
+    EXPECT_TRUE(matcher.Complete());
+    EXPECT_EQ(Songs(matcher), std::vector<Song>{kSecond});
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, MatcherEngineTest, test::kEngineModes, test::EngineModeName);
+
+TEST(RegexMatcher, CompleteBeforeAnyRunAndAfterAFailedOne) {
+    RegexMatcher matcher;
+    EXPECT_TRUE(matcher.Complete());
+    EXPECT_FALSE(matcher.Run("(", "x"));
+    EXPECT_TRUE(matcher.Complete());
 }
 
 TEST(RegexMatcher, RunsAndIsReleasedOnOtherThreads) {
