@@ -19,5 +19,8 @@ inline constexpr std::string_view kCannotConnect =
 // 获取失败!!服务器返回:
 inline constexpr std::string_view kServerReturned =
     "\xBB\xF1\xC8\xA1\xCA\xA7\xB0\xDC!!\xB7\xFE\xCE\xF1\xC6\xF7\xB7\xB5\xBB\xD8:";
+// 获取失败!!回答不完整
+inline constexpr std::string_view kIncompleteAnswer =
+    "\xBB\xF1\xC8\xA1\xCA\xA7\xB0\xDC!!\xBB\xD8\xB4\xF0\xB2\xBB\xCD\xEA\xD5\xFB";
 
 }  // namespace kavuro::fetch_texts

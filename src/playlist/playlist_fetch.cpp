@@ -110,12 +110,23 @@ FetchOutcome PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& ma
     const Text answerText = BytesToText(answer.body);
     std::int32_t count = 0;
     if (!answerText.empty()) {
-        // Held from clearing the list to the last row, so that a cancelled fetch still
-        // finishing a row cannot interleave with this one.
+        // Held from the run to the last row, so that a cancelled fetch still finishing a row
+        // cannot interleave with this one. A run cut short by its time limit leaves the
+        // list as it was, like an answer cut short.
         const std::lock_guard inUse(matcher.inUse);
-        window.DeleteAllRows();
         RegexMatcher& regex = matcher.matcher;
         regex.Run(Text(kPlaylistPattern), answerText);
+        if (!regex.Complete()) {
+            if (window.Stopped()) {
+                return {};
+            }
+            window.SetStatusText(
+                ConcatTexts(fetch_texts::kQQ, boxText, fetch_texts::kIncompleteAnswer));
+            return {.kind = FetchOutcome::Kind::Failed,
+                    .songs = 0,
+                    .reason = "matching the answer took too long"};
+        }
+        window.DeleteAllRows();
         count = regex.MatchCount();
         for (std::int32_t song = 1; song <= count && !window.Stopped(); ++song) {
             const std::int32_t row = window.InsertRow();

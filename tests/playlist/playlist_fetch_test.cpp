@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "support/case_name.h"
@@ -274,6 +275,18 @@ TEST_F(PlaylistFetchTest, BodyCutShortShowsTheSongsThatArrivedWhole) {
 
     EXPECT_EQ(window.Rows().size(), 2u);
     EXPECT_EQ(window.StatusText(), Gbk("QQ:1234567890获取完成!!空间音乐总数:2"));
+}
+
+TEST_F(PlaylistFetchTest, AnswerTheMatcherCannotFinishInTimeIsIncomplete) {
+    Serve(PlaylistOk(PlaylistAnswer(test::ThreeSongs())));
+    window.SetRows({{"old", "row"}});
+    matcher.matcher.SetTimeLimit(std::chrono::milliseconds(0));
+
+    const FetchOutcome outcome = PlaylistFetch(window, matcher, prefix, {}, limits);
+
+    EXPECT_EQ(outcome.kind, FetchOutcome::Kind::Failed);
+    EXPECT_EQ(window.StatusText(), Gbk("QQ:1234567890获取失败!!回答不完整"));
+    EXPECT_EQ(window.Rows(), (Rows{{"old", "row"}}));
 }
 
 TEST_F(PlaylistFetchTest, CancelledWhileWaitingForTheServerWritesNothingMore) {
