@@ -33,6 +33,9 @@ public:
     // the time limit (see Complete).
     bool Run(const Text& pattern, const Text& subject, bool caseSensitive = false,
              bool multiline = true, bool global = true);
+    // The same, taking the subject over instead of copying it.
+    bool Run(const Text& pattern, Text&& subject, bool caseSensitive = false, bool multiline = true,
+             bool global = true);
     // False when the last run's time limit ended its search before the end of the
     // subject, so later matches may be missing; true before any run.
     bool Complete() const;
@@ -62,6 +65,8 @@ public:
     std::int32_t SubmatchCount() const;
 
 private:
+    bool RunOverSubject(const Text& pattern, bool ignoreCase, bool multiline, bool global);
+
     std::shared_ptr<RegExp> expression_;
     std::shared_ptr<MatchCollection> matches_;
     Text subject_;

@@ -3,6 +3,8 @@
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <limits>
@@ -152,16 +154,29 @@ std::shared_ptr<const CompiledPattern> Compile(std::u16string_view pattern, bool
     return compiled;
 }
 
+// The time limit is checked at every start the engine tries, hundreds of thousands in a
+// large playlist, so it reads a clock that costs a few nanoseconds and ticks every few
+// milliseconds, which is plenty for a limit of seconds.
+std::chrono::nanoseconds CoarseNow() {
+#ifdef CLOCK_MONOTONIC_COARSE
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+#else
+    return std::chrono::steady_clock::now().time_since_epoch();
+#endif
+}
+
 // What the start callout sees of a search.
 struct SearchWatch {
-    std::chrono::steady_clock::time_point deadline;
+    std::chrono::nanoseconds deadline;
     PCRE2_SIZE attemptStart = 0;  // where the engine's latest try began
 };
 
 int OnStartPosition(pcre2_callout_block* block, void* data) {
     auto& watch = *static_cast<SearchWatch*>(data);
     watch.attemptStart = block->start_match;
-    return std::chrono::steady_clock::now() < watch.deadline ? 0 : PCRE2_ERROR_CALLOUT;
+    return CoarseNow() < watch.deadline ? 0 : PCRE2_ERROR_CALLOUT;
 }
 
 bool GaveUp(int result) {
@@ -177,22 +192,17 @@ bool GaveUp(int result) {
 template <typename OnMatch>
 bool ForEachMatch(const CompiledPattern& compiled, std::u16string_view subject, bool global,
                   std::chrono::milliseconds timeLimit, OnMatch&& onMatch) {
-    SearchWatch watch{.deadline = std::chrono::steady_clock::now() + timeLimit};
+    SearchWatch watch{.deadline = CoarseNow() + timeLimit};
     const std::unique_ptr<pcre2_match_context, MatchContextFree> context(
         OrThrow(pcre2_match_context_create(nullptr)));
     pcre2_set_match_limit(context.get(), kMatchLimit);
     pcre2_set_depth_limit(context.get(), kDepthLimit);
     pcre2_set_heap_limit(context.get(), kHeapLimitKiB);
     pcre2_set_callout(context.get(), OnStartPosition, &watch);
+    // The JIT starts on a small stack of its own; a search that outgrows it is tried
+    // again on a large one, made only then, since making it costs as much as matching a
+    // small playlist.
     std::unique_ptr<pcre2_jit_stack, JitStackFree> jitStack;
-    if (compiled.jit) {
-        // When it cannot be made the JIT keeps its small default stack, and a search that
-        // outgrows that ends like one that reaches a limit.
-        jitStack.reset(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr));
-        if (jitStack) {
-            pcre2_jit_stack_assign(context.get(), nullptr, jitStack.get());
-        }
-    }
     const std::unique_ptr<pcre2_match_data, MatchDataFree> data(
         OrThrow(pcre2_match_data_create_from_pattern(compiled.code.get(), nullptr)));
     const PCRE2_SIZE* const ovector = pcre2_get_ovector_pointer(data.get());
@@ -204,6 +214,14 @@ bool ForEachMatch(const CompiledPattern& compiled, std::u16string_view subject, 
                                       data.get(), context.get());
         if (found == PCRE2_ERROR_CALLOUT) {
             return false;
+        }
+        if (found == PCRE2_ERROR_JIT_STACKLIMIT && compiled.jit && !jitStack) {
+            // When it cannot be made, the next try ends like one that reaches a limit.
+            jitStack.reset(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr));
+            pcre2_jit_stack_assign(context.get(), nullptr, jitStack.get());
+            if (jitStack) {
+                continue;
+            }
         }
         if (GaveUp(found)) {
             const std::size_t lineFeed = subject.find(u'\n', std::max(watch.attemptStart, start));
@@ -307,6 +325,15 @@ std::optional<Capture> MatchCollection::Group(std::int32_t matchIndex, std::int3
 
 bool MatchCollection::Complete() const {
     return results_->complete;
+}
+
+std::u16string MatchCollection::Recycle(std::shared_ptr<MatchCollection>&& collection) {
+    const std::shared_ptr<MatchCollection> last = std::move(collection);
+    if (!last || last.use_count() != 1 || last->results_.use_count() != 1) {
+        return {};
+    }
+    // The results were made mutable by Execute and no one else can see them any more.
+    return std::move(const_cast<MatchResults&>(*last->results_).subject);
 }
 
 Match::Match(std::shared_ptr<const MatchResults> results, std::int32_t index)

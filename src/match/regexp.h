@@ -49,6 +49,11 @@ public:
     // matches after the last one.
     bool Complete() const;
 
+    // The storage of collection's subject, for a next Execute to reuse, when nothing else
+    // holds the collection or a handle taken from it; an empty text otherwise. collection
+    // is null afterwards.
+    static std::u16string Recycle(std::shared_ptr<MatchCollection>&& collection);
+
 private:
     friend class RegExp;
     explicit MatchCollection(std::shared_ptr<const MatchResults> results);

@@ -21,6 +21,13 @@ std::string Utf16ToGbk(std::u16string_view utf16);
 // exactly one unit, so a range found in the decoded text maps back to the very bytes it
 // came from, unassigned pairs and stray bytes included. Built once per text; a look-up
 // walks at most a few dozen characters.
+class GbkOffsets;
+
+// GbkToUtf16(gbk) into units and GbkOffsets(gbk) into offsets, in one pass over gbk; both
+// reuse the storage they already have, so a large text decoded again and again costs no
+// fresh memory.
+void GbkToUtf16WithOffsets(std::string_view gbk, std::u16string& units, GbkOffsets& offsets);
+
 class GbkOffsets {
 public:
     GbkOffsets() = default;
@@ -31,6 +38,7 @@ public:
     std::size_t ByteOffset(std::string_view gbk, std::size_t utf16Offset) const;
 
 private:
+    friend void GbkToUtf16WithOffsets(std::string_view, std::u16string&, GbkOffsets&);
     static constexpr std::size_t kUnitsPerSample = 64;
     std::vector<std::size_t> samples_;  // byte offset of every kUnitsPerSample-th unit
 };

@@ -146,9 +146,16 @@ TEST(RegexMatcher, OutOfRangeNumbersGiveEmptyText) {
 TEST(RegexMatcher, ASecondRunForgetsTheFirst) {
     RegexMatcher matcher;
     ASSERT_TRUE(matcher.Run(kPattern, Answer(Record(kFirst) + Record(kSecond))));
-    ASSERT_TRUE(matcher.Run(kPattern, Answer(Record(kThird))));
+    // The second run takes its subject over and reuses the first run's storage, which a
+    // copy of the matcher still holds.
+    const std::unique_ptr<RegexMatcher> copy = matcher.Copy();
+    Text second = Answer(Record(kThird));
+    ASSERT_TRUE(matcher.Run(kPattern, std::move(second)));
     EXPECT_EQ(Songs(matcher), std::vector<Song>{kThird});
     EXPECT_EQ(matcher.ReplaceText("x"), Answer("<xsinger_name><!xurl>\n"));
+    EXPECT_EQ(Songs(*copy), (std::vector<Song>{kFirst, kSecond}));
+    ASSERT_TRUE(matcher.Run(kPattern, Answer(Record(kSecond))));
+    EXPECT_EQ(Songs(matcher), std::vector<Song>{kSecond});
 
     // A failed run forgets the earlier matches too.
     EXPECT_FALSE(matcher.Run("(", Answer(Record(kFirst))));

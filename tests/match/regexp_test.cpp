@@ -239,6 +239,12 @@ TEST_P(EngineModeTest, AGivenUpStartPassesOverItsLineOnly) {
               (std::vector<Found>{{u"x1", 0}}));
 }
 
+TEST_P(EngineModeTest, DeepBacktrackingIsNotGivenUp) {
+    // Every repetition leaves a way back, far more than the JIT's first small stack holds.
+    const std::u16string subject = std::u16string(20'000, u'x') + u"z";
+    EXPECT_EQ(Execute(*Make(u"(x|y)*z"), subject), (std::vector<Found>{{subject, 0}}));
+}
+
 TEST_P(EngineModeTest, TheTimeLimitEndsTheSearchAndSaysSo) {
     const auto expression = Make(u"x\\d");
     expression->SetTimeLimit(std::chrono::milliseconds(0));

@@ -95,13 +95,17 @@ TEST(GbkConversion, LongTextDecodesAsItsPiecesDo) {
 TEST(GbkOffsets, FindWhereEachDecodedUnitBegins) {
     // Valid text, stray bytes and a lone lead byte at the end: the offset of unit u is
     // where a decoder that stops after u characters would stop.
-    // Long enough to span several samples of the index.
-    for (const std::string& gbk : {kSongListGbk,
-                                   std::string("a\xA2\x5D]\xB0\nx\xFF\xFE\xFE"
-                                               "b\xB0"),
-                                   kSongListGbk + kSongListGbk + kSongListGbk + "\xB0"}) {
-        const std::size_t units = GbkToUtf16(gbk).size();
-        const GbkOffsets offsets(gbk);
+    // Long enough to span several samples of the index. One pair of buffers serves every
+    // text, as the matcher reuses its own: nothing of a longer text may stay behind.
+    std::u16string decoded;
+    GbkOffsets offsets;
+    for (const std::string& gbk :
+         {kSongListGbk + kSongListGbk + kSongListGbk + "\xB0", kSongListGbk,
+          std::string("a\xA2\x5D]\xB0\nx\xFF\xFE\xFE"
+                      "b\xB0")}) {
+        GbkToUtf16WithOffsets(gbk, decoded, offsets);
+        ASSERT_EQ(decoded, GbkToUtf16(gbk));
+        const std::size_t units = decoded.size();
         for (std::size_t unit = 0; unit <= units; ++unit) {
             const std::size_t offset = offsets.ByteOffset(gbk, unit);
             ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(0, offset)).size(), unit);
