@@ -37,7 +37,7 @@ Text Answer(const std::optional<Capture>& capture, const Text& subject, const Gb
     }
     const auto first = static_cast<std::size_t>(capture->firstIndex);
     const std::size_t begin = offsets.ByteOffset(subject, first);
-    const std::size_t end = offsets.ByteOffset(subject, first + capture->text.size());
+    const std::size_t end = offsets.ByteOffset(subject, first + capture->text.size(), first, begin);
     if (position != nullptr) {
         *position = static_cast<std::int32_t>(begin);
     }

@@ -222,9 +222,9 @@ char* PutGbk(char* out, const CodePageTables& tables, char32_t c) {
 
 // GbkToUtf16 into out, which keeps its storage. onUnits(i, first, count) hears that
 // count units from unit first begin at byte i, one byte each when count is above 1.
-// A playlist answer runs to megabytes and is mostly ASCII: runs of eight ASCII bytes
-// are widened at once, and units gather in a small block that joins the result whole,
-// which spares a capacity check per character and a zero fill of the result.
+// A playlist answer runs to megabytes and is mostly ASCII: each run of ASCII bytes is
+// widened in one tight loop, and units gather in a small block that joins the result
+// whole, which spares a capacity check per character and a zero fill of the result.
 template <typename OnUnits>
 void DecodeInto(std::string_view gbk, std::u16string& out, OnUnits&& onUnits) {
     const CodePageTables& tables = Tables();
@@ -234,16 +234,18 @@ void DecodeInto(std::string_view gbk, std::u16string& out, OnUnits&& onUnits) {
     std::size_t i = 0;
     while (i < gbk.size()) {
         char16_t* next = block;
-        char16_t* const blockEnd = block + std::size(block) - 8;
+        char16_t* const blockEnd = block + std::size(block);
         while (i < gbk.size() && next < blockEnd) {
             const std::size_t unit = out.size() + static_cast<std::size_t>(next - block);
-            if (EightAsciiAt(gbk, i)) {
-                for (std::size_t k = 0; k < 8; ++k) {
-                    next[k] = static_cast<unsigned char>(gbk[i + k]);
+            const std::size_t ascii = AsciiRunAt(gbk, i, static_cast<std::size_t>(blockEnd - next));
+            if (ascii > 0) {
+                const auto* bytes = reinterpret_cast<const unsigned char*>(gbk.data() + i);
+                for (std::size_t k = 0; k < ascii; ++k) {
+                    next[k] = bytes[k];
                 }
-                onUnits(i, unit, 8);
-                next += 8;
-                i += 8;
+                onUnits(i, unit, ascii);
+                next += ascii;
+                i += ascii;
             } else {
                 const Decoded decoded = DecodeAt(tables, gbk, i);
                 onUnits(i, unit, 1);
@@ -276,12 +278,22 @@ void GbkToUtf16WithOffsets(std::string_view gbk, std::u16string& units, GbkOffse
 }
 
 std::size_t GbkOffsets::ByteOffset(std::string_view gbk, std::size_t utf16Offset) const {
+    return ByteOffset(gbk, utf16Offset, 0, 0);
+}
+
+std::size_t GbkOffsets::ByteOffset(std::string_view gbk, std::size_t utf16Offset,
+                                   std::size_t fromUnit, std::size_t fromByte) const {
     const std::size_t sample = utf16Offset / kUnitsPerSample;
     if (sample >= samples_.size()) {
         return gbk.size();
     }
     std::size_t i = samples_[sample];
-    for (std::size_t units = utf16Offset % kUnitsPerSample; units > 0 && i < gbk.size();) {
+    std::size_t units = utf16Offset % kUnitsPerSample;
+    if (fromUnit <= utf16Offset && utf16Offset - fromUnit < units) {
+        i = fromByte;
+        units = utf16Offset - fromUnit;
+    }
+    while (units > 0 && i < gbk.size()) {
         const std::size_t ascii = AsciiRunAt(gbk, i, units);
         i += ascii > 0 ? ascii : CharacterLengthAt(gbk, i);
         units -= ascii > 0 ? ascii : 1;

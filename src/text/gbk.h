@@ -36,6 +36,10 @@ public:
     // Byte offset in gbk (the text this was built from) of unit utf16Offset; gbk.size()
     // at or past the end.
     std::size_t ByteOffset(std::string_view gbk, std::size_t utf16Offset) const;
+    // ByteOffset of utf16Offset, walking on from a unit whose byte offset is known
+    // (fromUnit at or before it, at fromByte) when that is nearer than the index's sample.
+    std::size_t ByteOffset(std::string_view gbk, std::size_t utf16Offset, std::size_t fromUnit,
+                           std::size_t fromByte) const;
 
 private:
     friend void GbkToUtf16WithOffsets(std::string_view, std::u16string&, GbkOffsets&);

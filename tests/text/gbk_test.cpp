@@ -108,6 +108,11 @@ TEST(GbkOffsets, FindWhereEachDecodedUnitBegins) {
         const std::size_t units = decoded.size();
         for (std::size_t unit = 0; unit <= units; ++unit) {
             const std::size_t offset = offsets.ByteOffset(gbk, unit);
+            // Walking on from any earlier unit whose offset is known lands on the same byte.
+            for (const std::size_t from : {std::size_t{0}, unit / 2, unit > 0 ? unit - 1 : 0}) {
+                ASSERT_EQ(offsets.ByteOffset(gbk, unit, from, offsets.ByteOffset(gbk, from)),
+                          offset);
+            }
             ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(0, offset)).size(), unit);
             ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(offset)).size(), units - unit);
         }
