@@ -22,7 +22,7 @@ namespace {
 // real song, so 100,000 songs are no more at risk than one. A million lets lines of up to
 // about a million characters match, and gives up on a start on a longer line within
 // milliseconds (the interpreter's slowest case, some 35 ms); the search then goes on
-// after that line. What bounds a whole search is its time limit, checked at every start.
+// after that line. What bounds a whole search is its time limit (see ForEachMatch).
 constexpr std::uint32_t kMatchLimit = 1'000'000;
 // Nested backtracking points (interpreter only); the playlist pattern needs under ten.
 constexpr std::uint32_t kDepthLimit = 100'000;
@@ -103,9 +103,11 @@ struct MatchResults {
 
 namespace {
 
-// Every start position the engine tries begins with a callout, which tells the search
-// where the engine is and lets it end the search when time is up. Start-of-pattern items
-// such as (*LF) must stay first, so it goes after them.
+// Without the JIT, every start position the engine tries begins with a callout, which
+// ends the search when time is up: the interpreter walks a hostile line again from every
+// start. The JIT needs none (it gets past such lines in about a millisecond per MiB, a
+// callout would take that skill away), so its searches are checked between calls.
+// Start-of-pattern items such as (*LF) must stay first, so the callout goes after them.
 std::u16string WithStartCallout(std::u16string_view pattern) {
     std::size_t at = 0;
     while (pattern.substr(at).starts_with(u"(*")) {
@@ -135,19 +137,28 @@ std::shared_ptr<const CompiledPattern> Compile(std::u16string_view pattern, bool
     // Only a line feed ends a line, so "." takes every other character, carriage return
     // included. Subjects are code units, never checked or decoded as UTF-16.
     pcre2_set_newline(context.get(), PCRE2_NEWLINE_LF);
-    const std::uint32_t options =
-        PCRE2_NEVER_UTF | (ignoreCase ? PCRE2_CASELESS : 0) | (multiline ? PCRE2_MULTILINE : 0);
-    int error = 0;
-    PCRE2_SIZE errorOffset = 0;
+    const std::uint32_t options = PCRE2_NEVER_UTF | PCRE2_USE_OFFSET_LIMIT |
+                                  (ignoreCase ? PCRE2_CASELESS : 0) |
+                                  (multiline ? PCRE2_MULTILINE : 0);
+    const auto compile = [&](std::u16string_view text) {
+        int error = 0;
+        PCRE2_SIZE errorOffset = 0;
+        return std::unique_ptr<pcre2_code, CodeFree>(
+            pcre2_compile(Units(text), text.size(), options, &error, &errorOffset, context.get()));
+    };
     auto compiled = std::make_shared<CompiledPattern>();
-    const std::u16string withCallout = WithStartCallout(pattern);
-    compiled->code.reset(pcre2_compile(Units(withCallout), withCallout.size(), options, &error,
-                                       &errorOffset, context.get()));
+    compiled->code = compile(pattern);
     if (!compiled->code) {
         return nullptr;
     }
     // Without JIT (no support, or no executable memory) the interpreter does the work.
     compiled->jit = jit && pcre2_jit_compile(compiled->code.get(), PCRE2_JIT_COMPLETE) == 0;
+    if (!compiled->jit) {
+        compiled->code = compile(WithStartCallout(pattern));
+        if (!compiled->code) {
+            return nullptr;
+        }
+    }
     std::uint32_t captures = 0;
     pcre2_pattern_info(compiled->code.get(), PCRE2_INFO_CAPTURECOUNT, &captures);
     compiled->groupCount = captures;
@@ -167,16 +178,11 @@ std::chrono::nanoseconds CoarseNow() {
 #endif
 }
 
-// What the start callout sees of a search.
-struct SearchWatch {
-    std::chrono::nanoseconds deadline;
-    PCRE2_SIZE attemptStart = 0;  // where the engine's latest try began
-};
-
-int OnStartPosition(pcre2_callout_block* block, void* data) {
-    auto& watch = *static_cast<SearchWatch*>(data);
-    watch.attemptStart = block->start_match;
-    return CoarseNow() < watch.deadline ? 0 : PCRE2_ERROR_CALLOUT;
+// The interpreter's start callout: ends the search once time is up.
+int OnStartPosition(pcre2_callout_block*, void* deadline) {
+    return CoarseNow() < *static_cast<const std::chrono::nanoseconds*>(deadline)
+               ? 0
+               : PCRE2_ERROR_CALLOUT;
 }
 
 bool GaveUp(int result) {
@@ -189,16 +195,23 @@ bool GaveUp(int result) {
 // where the last match ended, one unit further after an empty match. When the engine
 // gives up on one start position, the search goes on after the next line feed. Returns
 // false when the time limit ended the search early.
+//
+// One engine call tries at most kStartsPerCall start positions, and the time limit is
+// checked between calls. When a call gives up, its starts are tried again one line per
+// call, which finds the line to pass over.
 template <typename OnMatch>
 bool ForEachMatch(const CompiledPattern& compiled, std::u16string_view subject, bool global,
                   std::chrono::milliseconds timeLimit, OnMatch&& onMatch) {
-    SearchWatch watch{.deadline = CoarseNow() + timeLimit};
+    constexpr PCRE2_SIZE kStartsPerCall = 64 * 1024;
+    const std::chrono::nanoseconds deadline = CoarseNow() + timeLimit;
     const std::unique_ptr<pcre2_match_context, MatchContextFree> context(
         OrThrow(pcre2_match_context_create(nullptr)));
     pcre2_set_match_limit(context.get(), kMatchLimit);
     pcre2_set_depth_limit(context.get(), kDepthLimit);
     pcre2_set_heap_limit(context.get(), kHeapLimitKiB);
-    pcre2_set_callout(context.get(), OnStartPosition, &watch);
+    // A const_cast only to fit the C interface: the callout reads the deadline.
+    pcre2_set_callout(context.get(), OnStartPosition,
+                      const_cast<std::chrono::nanoseconds*>(&deadline));
     // The JIT starts on a small stack of its own; a search that outgrows it is tried
     // again on a large one, made only then, since making it costs as much as matching a
     // small playlist.
@@ -208,8 +221,20 @@ bool ForEachMatch(const CompiledPattern& compiled, std::u16string_view subject, 
     const PCRE2_SIZE* const ovector = pcre2_get_ovector_pointer(data.get());
 
     PCRE2_SIZE start = 0;
+    // While lineByLine, starts up to lineByLineUntil are tried one line per call.
+    bool lineByLine = false;
+    PCRE2_SIZE lineByLineUntil = 0;
     while (start <= subject.size()) {
-        watch.attemptStart = start;
+        if (CoarseNow() >= deadline) {
+            return false;
+        }
+        if (lineByLine && start > lineByLineUntil) {
+            lineByLine = false;
+        }
+        const PCRE2_SIZE lastStart = lineByLine
+                                         ? std::min(subject.find(u'\n', start), subject.size())
+                                         : std::min(start + kStartsPerCall - 1, subject.size());
+        pcre2_set_offset_limit(context.get(), lastStart);
         const int found = pcre2_match(compiled.code.get(), Units(subject), subject.size(), start, 0,
                                       data.get(), context.get());
         if (found == PCRE2_ERROR_CALLOUT) {
@@ -223,12 +248,15 @@ bool ForEachMatch(const CompiledPattern& compiled, std::u16string_view subject, 
                 continue;
             }
         }
-        if (GaveUp(found)) {
-            const std::size_t lineFeed = subject.find(u'\n', std::max(watch.attemptStart, start));
-            if (lineFeed == std::u16string_view::npos) {
-                return true;
-            }
-            start = lineFeed + 1;
+        if (GaveUp(found) && !lineByLine) {
+            lineByLine = true;
+            lineByLineUntil = lastStart;
+            continue;
+        }
+        if (GaveUp(found) || found == PCRE2_ERROR_NOMATCH) {
+            // Given up on this line, or nothing starts in these starts: on after them.
+            start = lastStart + 1;
+            lineByLine = lineByLine && !GaveUp(found);
             continue;
         }
         if (found <= 0) {
