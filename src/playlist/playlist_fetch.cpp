@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "playlist/fetch_texts.h"
 #include "playlist/playlist_pattern.h"
@@ -95,7 +96,7 @@ FetchOutcome PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& ma
     const Text boxText = window.EditBoxText();
     const Text address = ConcatTexts(addressPrefix, EscapeQueryValue(TrimBothEnds(boxText)));
 
-    const PageAnswer answer = HttpReadPage(address, stop, limits);
+    PageAnswer answer = HttpReadPage(address, stop, limits);
     if (window.Stopped()) {
         return {};
     }
@@ -107,7 +108,7 @@ FetchOutcome PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& ma
                                           : "no answer from the server"};
     }
 
-    const Text answerText = BytesToText(answer.body);
+    Text answerText = BytesToText(std::move(answer.body));
     std::int32_t count = 0;
     if (!answerText.empty()) {
         // Held from the run to the last row, so that a cancelled fetch still finishing a row
@@ -115,7 +116,7 @@ FetchOutcome PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& ma
         // list as it was, like an answer cut short.
         const std::lock_guard inUse(matcher.inUse);
         RegexMatcher& regex = matcher.matcher;
-        regex.Run(Text(kPlaylistPattern), answerText);
+        regex.Run(Text(kPlaylistPattern), std::move(answerText));
         if (!regex.Complete()) {
             if (window.Stopped()) {
                 return {};
