@@ -37,8 +37,8 @@ void MatcherRunAndSubmatches(benchmark::State& state) {
     state.counters["bytes"] = static_cast<double>(answer.size());
 }
 
-// What every Run pays before the first song: compiling the pattern and its JIT code, over
-// an answer without songs.
+// What every Run pays before the first song, over an answer without songs. The pattern
+// is compiled once, by the first run, and used again by the next ones.
 void MatcherRunWithoutSongs(benchmark::State& state) {
     const Text answer = FixtureAnswer(0);
     const Text pattern(kPlaylistPattern);
