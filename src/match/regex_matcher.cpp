@@ -37,7 +37,7 @@ Text Answer(const std::optional<Capture>& capture, const Text& subject, const Gb
     }
     const auto first = static_cast<std::size_t>(capture->firstIndex);
     const std::size_t begin = offsets.ByteOffset(subject, first);
-    const std::size_t end = offsets.ByteOffset(subject, first + capture->text.size());
+    const std::size_t end = offsets.ByteOffset(subject, first + capture->text.size(), first, begin);
     if (position != nullptr) {
         *position = static_cast<std::int32_t>(begin);
     }
@@ -46,7 +46,7 @@ Text Answer(const std::optional<Capture>& capture, const Text& subject, const Gb
 
 }  // namespace
 
-RegexMatcher::RegexMatcher() = default;
+RegexMatcher::RegexMatcher() : timeLimit_(RegExp::kDefaultTimeLimit) {}
 RegexMatcher::~RegexMatcher() = default;
 
 void RegexMatcher::Destroy() {
@@ -62,27 +62,62 @@ std::unique_ptr<RegexMatcher> RegexMatcher::Copy() const {
     copy->matches_ = matches_;
     copy->subject_ = subject_;
     copy->subjectOffsets_ = subjectOffsets_;
+    copy->timeLimit_ = timeLimit_;
+    copy->jit_ = jit_;
     return copy;
 }
 
 bool RegexMatcher::Run(const Text& pattern, const Text& subject, bool caseSensitive, bool multiline,
                        bool global) {
-    // The last run's results go first, so that a large subject's memory is reused rather
-    // than held twice.
-    matches_.reset();
-    expression_.reset();
-    auto expression = std::make_shared<RegExp>();
-    expression->SetIgnoreCase(!caseSensitive);
-    expression->SetMultiline(multiline);
-    expression->SetGlobal(global);
-    expression->SetPattern(GbkToUtf16(pattern));
-    auto matches = expression->Execute(GbkToUtf16(subject));
+    subject_ = subject;  // into the storage of the last subject when it is large enough
+    return RunOverSubject(pattern, !caseSensitive, multiline, global);
+}
 
-    expression_ = std::move(expression);
-    matches_ = std::move(matches);
-    subject_ = subject;
-    subjectOffsets_ = GbkOffsets(subject_);
+bool RegexMatcher::Run(const Text& pattern, Text&& subject, bool caseSensitive, bool multiline,
+                       bool global) {
+    subject_ = std::move(subject);
+    return RunOverSubject(pattern, !caseSensitive, multiline, global);
+}
+
+bool RegexMatcher::RunOverSubject(const Text& pattern, bool ignoreCase, bool multiline,
+                                  bool global) {
+    // The engine's copy of the subject goes into the last run's storage when nothing holds
+    // that any more: a large answer matched again costs no fresh memory.
+    std::u16string units = MatchCollection::Recycle(std::move(matches_));
+    GbkToUtf16WithOffsets(subject_, units, subjectOffsets_);
+
+    // An expression set up as this run wants is used again, compiled pattern and all;
+    // it is never changed, as copies of this matcher may share it.
+    std::u16string pattern16 = GbkToUtf16(pattern);
+    const bool reusable = expression_ && expression_->IgnoreCase() == ignoreCase &&
+                          expression_->Multiline() == multiline &&
+                          expression_->Global() == global &&
+                          expression_->TimeLimit() == timeLimit_ && expression_->Jit() == jit_ &&
+                          expression_->Pattern() == pattern16;
+    if (!reusable) {
+        auto expression = std::make_shared<RegExp>();
+        expression->SetIgnoreCase(ignoreCase);
+        expression->SetMultiline(multiline);
+        expression->SetGlobal(global);
+        expression->SetTimeLimit(timeLimit_);
+        expression->SetJit(jit_);
+        expression->SetPattern(std::move(pattern16));
+        expression_ = std::move(expression);
+    }
+    matches_ = expression_->Execute(std::move(units));
     return matches_ != nullptr;
+}
+
+bool RegexMatcher::Complete() const {
+    return !matches_ || matches_->Complete();
+}
+
+void RegexMatcher::SetTimeLimit(std::chrono::milliseconds timeLimit) {
+    timeLimit_ = timeLimit;
+}
+
+void RegexMatcher::SetJit(bool jit) {
+    jit_ = jit;
 }
 
 Text RegexMatcher::PatternText() const {

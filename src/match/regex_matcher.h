@@ -3,6 +3,7 @@
 // GBK texts. The engine is the object model in match/regexp.h, over PCRE2.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -28,8 +29,21 @@ public:
 
     // Compiles pattern and matches it over subject, keeping every match. True when a match
     // collection exists afterwards (even an empty one); false when the pattern is invalid.
+    // A line on which the engine gives up is passed over; the search ends early only at
+    // the time limit (see Complete).
     bool Run(const Text& pattern, const Text& subject, bool caseSensitive = false,
              bool multiline = true, bool global = true);
+    // The same, taking the subject over instead of copying it.
+    bool Run(const Text& pattern, Text&& subject, bool caseSensitive = false, bool multiline = true,
+             bool global = true);
+    // False when the last run's time limit ended its search before the end of the
+    // subject, so later matches may be missing; true before any run.
+    bool Complete() const;
+
+    // How long one Run may search; the default bounds a 32 MiB hostile subject.
+    void SetTimeLimit(std::chrono::milliseconds timeLimit);
+    // Off only in tests, to run the engine as on a host without executable memory.
+    void SetJit(bool jit);
 
     // The pattern of the last run; empty before any.
     Text PatternText() const;
@@ -51,10 +65,14 @@ public:
     std::int32_t SubmatchCount() const;
 
 private:
+    bool RunOverSubject(const Text& pattern, bool ignoreCase, bool multiline, bool global);
+
     std::shared_ptr<RegExp> expression_;
     std::shared_ptr<MatchCollection> matches_;
     Text subject_;
     GbkOffsets subjectOffsets_;  // where the engine's units begin in subject_
+    std::chrono::milliseconds timeLimit_;
+    bool jit_ = true;
 };
 
 }  // namespace kavuro

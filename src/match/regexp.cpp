@@ -3,7 +3,10 @@
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
+#include <time.h>
+
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <new>
 #include <utility>
@@ -13,14 +16,13 @@ namespace kavuro {
 
 namespace {
 
-// Limits on each search, which PCRE2 counts afresh at every start position. For lazy
-// groups such as the playlist pattern's, the match-limit count of one start is about the
-// number of characters those groups walk from it: a record's three lines, some hundreds
-// for a real song, so 100,000 songs are no more at risk than one. A million lets lines of
-// up to about a million characters match, and stops a start on a longer line within
-// milliseconds; the search then ends with the matches found before it. The JIT walks
-// shorter hostile lines about once each (32 MiB of them take a tenth of a second); the
-// interpreter, our fallback, walks them again from every start position.
+// Limits on each start position, which PCRE2 counts afresh at every one. For lazy groups
+// such as the playlist pattern's, the match-limit count of one start is about the number
+// of characters those groups walk from it: a record's three lines, some hundreds for a
+// real song, so 100,000 songs are no more at risk than one. A million lets lines of up to
+// about a million characters match, and gives up on a start on a longer line within
+// milliseconds (the interpreter's slowest case, some 35 ms); the search then goes on
+// after that line. What bounds a whole search is its time limit (see ForEachMatch).
 constexpr std::uint32_t kMatchLimit = 1'000'000;
 // Nested backtracking points (interpreter only); the playlist pattern needs under ten.
 constexpr std::uint32_t kDepthLimit = 100'000;
@@ -75,6 +77,7 @@ struct CompiledPattern {
 struct MatchResults {
     std::u16string subject;
     std::size_t groupCount = 0;
+    bool complete = true;
     // Per match, groupCount + 1 (start, end) pairs, the whole match first, as PCRE2 gave
     // them: PCRE2_UNSET for a group that took no part.
     std::vector<PCRE2_SIZE> offsets;
@@ -100,68 +103,172 @@ struct MatchResults {
 
 namespace {
 
+// Without the JIT, every start position the engine tries begins with a callout, which
+// ends the search when time is up: the interpreter walks a hostile line again from every
+// start. The JIT needs none (it gets past such lines in about a millisecond per MiB, a
+// callout would take that skill away), so its searches are checked between calls.
+// Start-of-pattern items such as (*LF) must stay first, so the callout goes after them.
+std::u16string WithStartCallout(std::u16string_view pattern) {
+    std::size_t at = 0;
+    while (pattern.substr(at).starts_with(u"(*")) {
+        const std::size_t close = pattern.find(u')', at + 2);
+        const bool isStartItem =
+            close != std::u16string_view::npos && close > at + 2 &&
+            std::all_of(pattern.begin() + static_cast<std::ptrdiff_t>(at + 2),
+                        pattern.begin() + static_cast<std::ptrdiff_t>(close), [](char16_t c) {
+                            return (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+                                   c == u'_' || c == u'=';
+                        });
+        if (!isStartItem) {
+            break;
+        }
+        at = close + 1;
+    }
+    std::u16string withCallout(pattern.substr(0, at));
+    withCallout += u"(?C)";
+    withCallout += pattern.substr(at);
+    return withCallout;
+}
+
 std::shared_ptr<const CompiledPattern> Compile(std::u16string_view pattern, bool ignoreCase,
-                                               bool multiline) {
+                                               bool multiline, bool jit) {
     const std::unique_ptr<pcre2_compile_context, CompileContextFree> context(
         OrThrow(pcre2_compile_context_create(nullptr)));
     // Only a line feed ends a line, so "." takes every other character, carriage return
     // included. Subjects are code units, never checked or decoded as UTF-16.
     pcre2_set_newline(context.get(), PCRE2_NEWLINE_LF);
-    const std::uint32_t options =
-        PCRE2_NEVER_UTF | (ignoreCase ? PCRE2_CASELESS : 0) | (multiline ? PCRE2_MULTILINE : 0);
-    int error = 0;
-    PCRE2_SIZE errorOffset = 0;
+    const std::uint32_t options = PCRE2_NEVER_UTF | PCRE2_USE_OFFSET_LIMIT |
+                                  (ignoreCase ? PCRE2_CASELESS : 0) |
+                                  (multiline ? PCRE2_MULTILINE : 0);
+    const auto compile = [&](std::u16string_view text) {
+        int error = 0;
+        PCRE2_SIZE errorOffset = 0;
+        return std::unique_ptr<pcre2_code, CodeFree>(
+            pcre2_compile(Units(text), text.size(), options, &error, &errorOffset, context.get()));
+    };
     auto compiled = std::make_shared<CompiledPattern>();
-    compiled->code.reset(pcre2_compile(Units(pattern), pattern.size(), options, &error,
-                                       &errorOffset, context.get()));
+    compiled->code = compile(pattern);
     if (!compiled->code) {
         return nullptr;
     }
     // Without JIT (no support, or no executable memory) the interpreter does the work.
-    compiled->jit = pcre2_jit_compile(compiled->code.get(), PCRE2_JIT_COMPLETE) == 0;
+    compiled->jit = jit && pcre2_jit_compile(compiled->code.get(), PCRE2_JIT_COMPLETE) == 0;
+    if (!compiled->jit) {
+        compiled->code = compile(WithStartCallout(pattern));
+        if (!compiled->code) {
+            return nullptr;
+        }
+    }
     std::uint32_t captures = 0;
     pcre2_pattern_info(compiled->code.get(), PCRE2_INFO_CAPTURECOUNT, &captures);
     compiled->groupCount = captures;
     return compiled;
 }
 
+// The time limit is checked at every start the engine tries, hundreds of thousands in a
+// large playlist, so it reads a clock that costs a few nanoseconds and ticks every few
+// milliseconds, which is plenty for a limit of seconds.
+std::chrono::nanoseconds CoarseNow() {
+#ifdef CLOCK_MONOTONIC_COARSE
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+#else
+    return std::chrono::steady_clock::now().time_since_epoch();
+#endif
+}
+
+// The interpreter's start callout: ends the search once time is up.
+int OnStartPosition(pcre2_callout_block*, void* deadline) {
+    return CoarseNow() < *static_cast<const std::chrono::nanoseconds*>(deadline)
+               ? 0
+               : PCRE2_ERROR_CALLOUT;
+}
+
+bool GaveUp(int result) {
+    return result == PCRE2_ERROR_MATCHLIMIT || result == PCRE2_ERROR_DEPTHLIMIT ||
+           result == PCRE2_ERROR_HEAPLIMIT || result == PCRE2_ERROR_JIT_STACKLIMIT ||
+           result == PCRE2_ERROR_NOMEMORY;
+}
+
 // Calls onMatch with the offset vector of each match, left to right. A search starts
-// where the last match ended, one unit further after an empty match; it ends at the
-// first search that finds nothing or that the engine gives up on.
+// where the last match ended, one unit further after an empty match. When the engine
+// gives up on one start position, the search goes on after the next line feed. Returns
+// false when the time limit ended the search early.
+//
+// One engine call tries at most kStartsPerCall start positions, and the time limit is
+// checked between calls. When a call gives up, its starts are tried again one line per
+// call, which finds the line to pass over.
 template <typename OnMatch>
-void ForEachMatch(const CompiledPattern& compiled, std::u16string_view subject, bool global,
-                  OnMatch&& onMatch) {
+bool ForEachMatch(const CompiledPattern& compiled, std::u16string_view subject, bool global,
+                  std::chrono::milliseconds timeLimit, OnMatch&& onMatch) {
+    constexpr PCRE2_SIZE kStartsPerCall = 64 * 1024;
+    const std::chrono::nanoseconds deadline = CoarseNow() + timeLimit;
     const std::unique_ptr<pcre2_match_context, MatchContextFree> context(
         OrThrow(pcre2_match_context_create(nullptr)));
     pcre2_set_match_limit(context.get(), kMatchLimit);
     pcre2_set_depth_limit(context.get(), kDepthLimit);
     pcre2_set_heap_limit(context.get(), kHeapLimitKiB);
+    // A const_cast only to fit the C interface: the callout reads the deadline.
+    pcre2_set_callout(context.get(), OnStartPosition,
+                      const_cast<std::chrono::nanoseconds*>(&deadline));
+    // The JIT starts on a small stack of its own; a search that outgrows it is tried
+    // again on a large one, made only then, since making it costs as much as matching a
+    // small playlist.
     std::unique_ptr<pcre2_jit_stack, JitStackFree> jitStack;
-    if (compiled.jit) {
-        // When it cannot be made the JIT keeps its small default stack, and a search that
-        // outgrows that ends like one that reaches a limit.
-        jitStack.reset(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr));
-        if (jitStack) {
-            pcre2_jit_stack_assign(context.get(), nullptr, jitStack.get());
-        }
-    }
     const std::unique_ptr<pcre2_match_data, MatchDataFree> data(
         OrThrow(pcre2_match_data_create_from_pattern(compiled.code.get(), nullptr)));
     const PCRE2_SIZE* const ovector = pcre2_get_ovector_pointer(data.get());
 
     PCRE2_SIZE start = 0;
+    // While lineByLine, starts up to lineByLineUntil are tried one line per call.
+    bool lineByLine = false;
+    PCRE2_SIZE lineByLineUntil = 0;
     while (start <= subject.size()) {
+        if (CoarseNow() >= deadline) {
+            return false;
+        }
+        if (lineByLine && start > lineByLineUntil) {
+            lineByLine = false;
+        }
+        const PCRE2_SIZE lastStart = lineByLine
+                                         ? std::min(subject.find(u'\n', start), subject.size())
+                                         : std::min(start + kStartsPerCall - 1, subject.size());
+        pcre2_set_offset_limit(context.get(), lastStart);
         const int found = pcre2_match(compiled.code.get(), Units(subject), subject.size(), start, 0,
                                       data.get(), context.get());
+        if (found == PCRE2_ERROR_CALLOUT) {
+            return false;
+        }
+        if (found == PCRE2_ERROR_JIT_STACKLIMIT && compiled.jit && !jitStack) {
+            // When it cannot be made, the next try ends like one that reaches a limit.
+            jitStack.reset(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr));
+            pcre2_jit_stack_assign(context.get(), nullptr, jitStack.get());
+            if (jitStack) {
+                continue;
+            }
+        }
+        if (GaveUp(found) && !lineByLine) {
+            lineByLine = true;
+            lineByLineUntil = lastStart;
+            continue;
+        }
+        if (GaveUp(found) || found == PCRE2_ERROR_NOMATCH) {
+            // Given up on this line, or nothing starts in these starts: on after them.
+            start = lastStart + 1;
+            lineByLine = lineByLine && !GaveUp(found);
+            continue;
+        }
         if (found <= 0) {
-            return;
+            return true;
         }
         onMatch(ovector);
         if (!global) {
-            return;
+            return true;
         }
         start = std::max(ovector[1] > ovector[0] ? ovector[1] : ovector[1] + 1, start + 1);
     }
+    return true;
 }
 
 // Appends replacement to out with its $ forms expanded for the match at ovector.
@@ -233,7 +340,7 @@ std::shared_ptr<Match> MatchCollection::Item(std::int32_t index) const {
     if (index < 0 || index >= Count()) {
         return nullptr;
     }
-    return std::make_shared<Match>(results_, index);
+    return std::shared_ptr<Match>(new Match(results_, index));
 }
 
 std::int32_t MatchCollection::GroupCount() const {
@@ -242,6 +349,19 @@ std::int32_t MatchCollection::GroupCount() const {
 
 std::optional<Capture> MatchCollection::Group(std::int32_t matchIndex, std::int32_t group) const {
     return results_->Group(matchIndex, group);
+}
+
+bool MatchCollection::Complete() const {
+    return results_->complete;
+}
+
+std::u16string MatchCollection::Recycle(std::shared_ptr<MatchCollection>&& collection) {
+    const std::shared_ptr<MatchCollection> last = std::move(collection);
+    if (!last || last.use_count() != 1 || last->results_.use_count() != 1) {
+        return {};
+    }
+    // The results were made mutable by Execute and no one else can see them any more.
+    return std::move(const_cast<MatchResults&>(*last->results_).subject);
 }
 
 Match::Match(std::shared_ptr<const MatchResults> results, std::int32_t index)
@@ -256,7 +376,7 @@ std::int32_t Match::FirstIndex() const {
 }
 
 std::shared_ptr<SubMatches> Match::SubMatches() const {
-    return std::make_shared<kavuro::SubMatches>(results_, index_);
+    return std::shared_ptr<kavuro::SubMatches>(new kavuro::SubMatches(results_, index_));
 }
 
 SubMatches::SubMatches(std::shared_ptr<const MatchResults> results, std::int32_t matchIndex)
@@ -326,10 +446,32 @@ void RegExp::SetPattern(std::u16string pattern) {
     compiled_.reset();
 }
 
+std::chrono::milliseconds RegExp::TimeLimit() const {
+    const std::lock_guard lock(mutex_);
+    return settings_.timeLimit;
+}
+
+void RegExp::SetTimeLimit(std::chrono::milliseconds timeLimit) {
+    const std::lock_guard lock(mutex_);
+    settings_.timeLimit = timeLimit;
+}
+
+bool RegExp::Jit() const {
+    const std::lock_guard lock(mutex_);
+    return settings_.jit;
+}
+
+void RegExp::SetJit(bool jit) {
+    const std::lock_guard lock(mutex_);
+    settings_.jit = jit;
+    compiled_.reset();
+}
+
 std::pair<RegExp::Settings, std::shared_ptr<const CompiledPattern>> RegExp::Snapshot() const {
     const std::lock_guard lock(mutex_);
     if (!compiled_) {
-        compiled_ = Compile(settings_.pattern, settings_.ignoreCase, settings_.multiline);
+        compiled_ =
+            Compile(settings_.pattern, settings_.ignoreCase, settings_.multiline, settings_.jit);
     }
     return {settings_, *compiled_};
 }
@@ -343,10 +485,12 @@ std::shared_ptr<MatchCollection> RegExp::Execute(std::u16string subject) const {
     results->subject = std::move(subject);
     results->groupCount = compiled->groupCount;
     const std::size_t offsetsPerMatch = 2 * results->PairsPerMatch();
-    ForEachMatch(*compiled, results->subject, settings.global, [&](const PCRE2_SIZE* ovector) {
-        results->offsets.insert(results->offsets.end(), ovector, ovector + offsetsPerMatch);
-    });
-    return std::make_shared<MatchCollection>(std::move(results));
+    results->complete = ForEachMatch(*compiled, results->subject, settings.global,
+                                     settings.timeLimit, [&](const PCRE2_SIZE* ovector) {
+                                         results->offsets.insert(results->offsets.end(), ovector,
+                                                                 ovector + offsetsPerMatch);
+                                     });
+    return std::shared_ptr<MatchCollection>(new MatchCollection(std::move(results)));
 }
 
 std::optional<std::u16string> RegExp::Replace(std::u16string_view subject,
@@ -358,11 +502,12 @@ std::optional<std::u16string> RegExp::Replace(std::u16string_view subject,
     const std::size_t groupCount = compiled->groupCount;
     std::u16string out;
     std::size_t copied = 0;
-    ForEachMatch(*compiled, subject, settings.global, [&](const PCRE2_SIZE* ovector) {
-        out.append(subject.substr(copied, ovector[0] - copied));
-        AppendReplacement(out, replacement, subject, ovector, groupCount);
-        copied = ovector[1];
-    });
+    ForEachMatch(*compiled, subject, settings.global, settings.timeLimit,
+                 [&](const PCRE2_SIZE* ovector) {
+                     out.append(subject.substr(copied, ovector[0] - copied));
+                     AppendReplacement(out, replacement, subject, ovector, groupCount);
+                     copied = ovector[1];
+                 });
     out.append(subject.substr(copied));
     return out;
 }

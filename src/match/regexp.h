@@ -6,6 +6,7 @@
 // or an absent value.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -31,11 +32,10 @@ struct Capture {
 };
 
 // What Execute found. It keeps the subject once; its matches and their submatch
-// collections are light handles onto it.
+// collections are light handles onto it. Only Execute makes one, so that every handle
+// taken from it points at results that exist.
 class MatchCollection {
 public:
-    explicit MatchCollection(std::shared_ptr<const MatchResults> results);
-
     std::int32_t Count() const;
     // Match index (from 0); null when out of range.
     std::shared_ptr<Match> Item(std::int32_t index) const;
@@ -45,29 +45,41 @@ public:
     // What group took in match matchIndex (from 0): group 0 is the whole match, groups
     // count from 1. Absent when either is out of range or the group took no part.
     std::optional<Capture> Group(std::int32_t matchIndex, std::int32_t group) const;
+    // False when the search ran out of time before the end of the subject: there may be
+    // matches after the last one.
+    bool Complete() const;
+
+    // The storage of collection's subject, for a next Execute to reuse, when nothing else
+    // holds the collection or a handle taken from it; an empty text otherwise. collection
+    // is null afterwards.
+    static std::u16string Recycle(std::shared_ptr<MatchCollection>&& collection);
 
 private:
+    friend class RegExp;
+    explicit MatchCollection(std::shared_ptr<const MatchResults> results);
+
     std::shared_ptr<const MatchResults> results_;
 };
 
+// One match of a collection; made only by MatchCollection::Item, for an index it holds.
 class Match {
 public:
-    Match(std::shared_ptr<const MatchResults> results, std::int32_t index);
-
     std::u16string Value() const;
     // Start of the match in the subject, from 0.
     std::int32_t FirstIndex() const;
     std::shared_ptr<kavuro::SubMatches> SubMatches() const;
 
 private:
+    friend class MatchCollection;
+    Match(std::shared_ptr<const MatchResults> results, std::int32_t index);
+
     std::shared_ptr<const MatchResults> results_;
     std::int32_t index_;
 };
 
+// The groups of one match; made only by Match::SubMatches.
 class SubMatches {
 public:
-    SubMatches(std::shared_ptr<const MatchResults> results, std::int32_t matchIndex);
-
     // Number of capturing groups.
     std::int32_t Count() const;
     // What group index + 1 captured; absent when that group took no part or index is out
@@ -77,12 +89,19 @@ public:
     std::int32_t FirstIndex(std::int32_t index) const;
 
 private:
+    friend class Match;
+    SubMatches(std::shared_ptr<const MatchResults> results, std::int32_t matchIndex);
+
     std::shared_ptr<const MatchResults> results_;
     std::int32_t matchIndex_;
 };
 
 class RegExp {
 public:
+    // A whole 32 MiB playlist takes about a third of a second without the JIT (a tenth
+    // with it); lines built against the interpreter would hold it for hours.
+    static constexpr std::chrono::milliseconds kDefaultTimeLimit{3000};
+
     RegExp();
     ~RegExp();
     RegExp(const RegExp&) = delete;
@@ -98,11 +117,20 @@ public:
     void SetGlobal(bool global);
     std::u16string Pattern() const;
     void SetPattern(std::u16string pattern);
+    // How long one Execute or Replace may search in all; past it, the search ends with
+    // what it has found and the collection is not Complete.
+    std::chrono::milliseconds TimeLimit() const;
+    void SetTimeLimit(std::chrono::milliseconds timeLimit);
+    // Whether the pattern is compiled to machine code when the host allows it. Off, the
+    // engine's interpreter runs, as on a host that forbids executable memory.
+    bool Jit() const;
+    void SetJit(bool jit);
 
     // Every match (or the first, without Global), left to right, never overlapping; an
     // empty match moves the search on by one unit. Null when the pattern does not compile.
-    // When the engine gives up on a search (its match or depth limit, for one), the
-    // matches found before it are the result.
+    // When the engine gives up on one start (its match, depth or memory limit), the
+    // search goes on after the next line feed, so one hostile line costs only its own
+    // matches.
     std::shared_ptr<MatchCollection> Execute(std::u16string subject) const;
     // The subject with each match that Execute would find replaced. In replacement, $&
     // is the match, $1 to $99 a group, $` the text before the match, $' the text after it
@@ -116,6 +144,8 @@ private:
         bool ignoreCase = false;
         bool multiline = false;
         bool global = false;
+        bool jit = true;
+        std::chrono::milliseconds timeLimit = kDefaultTimeLimit;
         std::u16string pattern;
     };
 

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "playlist/character_references.h"
 #include "playlist/fetch_texts.h"
@@ -131,7 +132,7 @@ FetchOutcome PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& ma
     const Text boxText = window.EditBoxText();
     const Text address = ConcatTexts(addressPrefix, EscapeQueryValue(TrimBothEnds(boxText)));
 
-    const PageAnswer answer = HttpReadPage(address, stop, limits);
+    PageAnswer answer = HttpReadPage(address, stop, limits);
     if (window.Stopped()) {
         return {};
     }
@@ -141,17 +142,30 @@ FetchOutcome PlaylistFetch(WindowOperations& windowOperations, SharedMatcher& ma
             .kind = FetchOutcome::Kind::Failed, .songs = 0, .reason = std::move(failure->reason)};
     }
 
-    const Text answerText = BytesToText(answer.body);
+    Text answerText = BytesToText(std::move(answer.body));
     std::int32_t count = 0;
     if (!answerText.empty()) {
-        // Held from the run to the last row, so that a cancelled fetch still finishing a
-        // row cannot interleave with this one.
+        // Held from the run to the last row, so that a cancelled fetch still finishing a row
+        // cannot interleave with this one. A run cut short by its time limit leaves the
+        // list as it was, like an answer cut short.
+        // Found at once in a real answer, which names its playlist near the top; asked
+        // before the answer is handed to the matcher.
+        const bool isPlaylist = IsPlaylistAnswer(answerText);
         const std::lock_guard inUse(matcher.inUse);
         RegexMatcher& regex = matcher.matcher;
-        regex.Run(Text(kPlaylistPattern), answerText);
+        regex.Run(Text(kPlaylistPattern), std::move(answerText));
+        if (!regex.Complete()) {
+            if (window.Stopped()) {
+                return {};
+            }
+            window.SetStatusText(ConcatTexts(fetch_texts::kQQ, boxText, fetch_texts::kIncomplete));
+            return {.kind = FetchOutcome::Kind::Failed,
+                    .songs = 0,
+                    .reason = "matching the answer took too long"};
+        }
         count = regex.MatchCount();
         // The list is cleared only for a playlist, so an unrecognised answer keeps it.
-        if (count == 0 && !IsPlaylistAnswer(answerText)) {
+        if (count == 0 && !isPlaylist) {
             if (window.Stopped()) {
                 return {};
             }

@@ -231,59 +231,80 @@ char* PutGbk(char* out, const CodePageTables& tables, char32_t c) {
     return out;
 }
 
-}  // namespace
-
-std::u16string GbkToUtf16(std::string_view gbk) {
-    // A playlist answer runs to megabytes and is mostly ASCII: runs of eight ASCII bytes
-    // are widened at once, and units gather in a small block that joins the result whole,
-    // which spares a capacity check per character and a zero fill of the result.
+// GbkToUtf16 into out, which keeps its storage. onUnits(i, first, count) hears that
+// count units from unit first begin at byte i, one byte each when count is above 1.
+// A playlist answer runs to megabytes and is mostly ASCII: each run of ASCII bytes is
+// widened in one tight loop, and units gather in a small block that joins the result
+// whole, which spares a capacity check per character and a zero fill of the result.
+template <typename OnUnits>
+void DecodeInto(std::string_view gbk, std::u16string& out, OnUnits&& onUnits) {
     const CodePageTables& tables = Tables();
-    std::u16string out;
+    out.clear();
     out.reserve(gbk.size());
     char16_t block[2048];
     std::size_t i = 0;
     while (i < gbk.size()) {
         char16_t* next = block;
-        char16_t* const blockEnd = block + std::size(block) - 8;
+        char16_t* const blockEnd = block + std::size(block);
         while (i < gbk.size() && next < blockEnd) {
-            if (EightAsciiAt(gbk, i)) {
-                for (std::size_t k = 0; k < 8; ++k) {
-                    next[k] = static_cast<unsigned char>(gbk[i + k]);
+            const std::size_t unit = out.size() + static_cast<std::size_t>(next - block);
+            const std::size_t ascii = AsciiRunAt(gbk, i, static_cast<std::size_t>(blockEnd - next));
+            if (ascii > 0) {
+                const auto* bytes = reinterpret_cast<const unsigned char*>(gbk.data() + i);
+                for (std::size_t k = 0; k < ascii; ++k) {
+                    next[k] = bytes[k];
                 }
-                next += 8;
-                i += 8;
+                onUnits(i, unit, ascii);
+                next += ascii;
+                i += ascii;
             } else {
                 const Decoded decoded = DecodeAt(tables, gbk, i);
+                onUnits(i, unit, 1);
                 *next++ = decoded.unit;
                 i += decoded.length;
             }
         }
         out.append(block, static_cast<std::size_t>(next - block));
     }
+}
+
+}  // namespace
+
+std::u16string GbkToUtf16(std::string_view gbk) {
+    std::u16string out;
+    DecodeInto(gbk, out, [](std::size_t, std::size_t, std::size_t) {});
     return out;
 }
 
-GbkOffsets::GbkOffsets(std::string_view gbk) {
-    samples_.reserve(gbk.size() / kUnitsPerSample + 1);
-    std::size_t unit = 0;
-    for (std::size_t i = 0; i < gbk.size();) {
-        if (unit % kUnitsPerSample == 0) {
-            samples_.push_back(i);
+void GbkToUtf16WithOffsets(std::string_view gbk, std::u16string& units, GbkOffsets& offsets) {
+    std::vector<std::size_t>& samples = offsets.samples_;
+    samples.clear();
+    samples.reserve(gbk.size() / GbkOffsets::kUnitsPerSample + 1);
+    std::size_t nextSample = 0;
+    DecodeInto(gbk, units, [&](std::size_t i, std::size_t first, std::size_t count) {
+        for (; nextSample < first + count; nextSample += GbkOffsets::kUnitsPerSample) {
+            samples.push_back(i + (nextSample - first));
         }
-        const std::size_t ascii = AsciiRunAt(gbk, i, kUnitsPerSample - unit % kUnitsPerSample);
-        const std::size_t bytes = ascii > 0 ? ascii : CharacterLengthAt(gbk, i);
-        i += bytes;
-        unit += ascii > 0 ? ascii : 1;
-    }
+    });
 }
 
 std::size_t GbkOffsets::ByteOffset(std::string_view gbk, std::size_t utf16Offset) const {
+    return ByteOffset(gbk, utf16Offset, 0, 0);
+}
+
+std::size_t GbkOffsets::ByteOffset(std::string_view gbk, std::size_t utf16Offset,
+                                   std::size_t fromUnit, std::size_t fromByte) const {
     const std::size_t sample = utf16Offset / kUnitsPerSample;
     if (sample >= samples_.size()) {
         return gbk.size();
     }
     std::size_t i = samples_[sample];
-    for (std::size_t units = utf16Offset % kUnitsPerSample; units > 0 && i < gbk.size();) {
+    std::size_t units = utf16Offset % kUnitsPerSample;
+    if (fromUnit <= utf16Offset && utf16Offset - fromUnit < units) {
+        i = fromByte;
+        units = utf16Offset - fromUnit;
+    }
+    while (units > 0 && i < gbk.size()) {
         const std::size_t ascii = AsciiRunAt(gbk, i, units);
         i += ascii > 0 ? ascii : CharacterLengthAt(gbk, i);
         units -= ascii > 0 ? ascii : 1;

@@ -25,6 +25,13 @@ std::string Utf16ToGbk(std::u16string_view utf16);
 // exactly one unit, so a range found in the decoded text maps back to the very bytes it
 // came from, unassigned pairs and stray bytes included. Built once per text; a look-up
 // walks at most a few dozen characters.
+class GbkOffsets;
+
+// GbkToUtf16(gbk) into units and GbkOffsets(gbk) into offsets, in one pass over gbk; both
+// reuse the storage they already have, so a large text decoded again and again costs no
+// fresh memory.
+void GbkToUtf16WithOffsets(std::string_view gbk, std::u16string& units, GbkOffsets& offsets);
+
 class GbkOffsets {
 public:
     GbkOffsets() = default;
@@ -33,8 +40,13 @@ public:
     // Byte offset in gbk (the text this was built from) of unit utf16Offset; gbk.size()
     // at or past the end.
     std::size_t ByteOffset(std::string_view gbk, std::size_t utf16Offset) const;
+    // ByteOffset of utf16Offset, walking on from a unit whose byte offset is known
+    // (fromUnit at or before it, at fromByte) when that is nearer than the index's sample.
+    std::size_t ByteOffset(std::string_view gbk, std::size_t utf16Offset, std::size_t fromUnit,
+                           std::size_t fromByte) const;
 
 private:
+    friend void GbkToUtf16WithOffsets(std::string_view, std::u16string&, GbkOffsets&);
     static constexpr std::size_t kUnitsPerSample = 64;
     std::vector<std::size_t> samples_;  // byte offset of every kUnitsPerSample-th unit
 };

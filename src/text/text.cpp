@@ -82,8 +82,9 @@ Text IntegerToText(std::int32_t value) {
     return std::to_string(value);
 }
 
-Text BytesToText(std::string_view bytes) {
-    return Text(bytes.substr(0, bytes.find('\0')));
+Text BytesToText(Bytes bytes) {
+    bytes.resize(std::min(bytes.size(), bytes.find('\0')));
+    return bytes;
 }
 
 std::int32_t FindText(std::string_view haystack, std::string_view needle,

@@ -42,8 +42,8 @@ Text TrimBothEnds(std::string_view text);
 // Signed decimal form, no grouping or padding.
 Text IntegerToText(std::int32_t value);
 
-// The bytes before the first zero byte, unconverted.
-Text BytesToText(std::string_view bytes);
+// The bytes before the first zero byte, unconverted. Bytes handed over are kept, not copied.
+Text BytesToText(Bytes bytes);
 
 // 1-based byte position of the first occurrence of needle at a character boundary at or
 // after start (1-based, default 1), or -1. ignoreCase folds only A-Z.

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "match/engine_mode.h"
 #include "support/case_name.h"
 
+#include <chrono>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace kavuro {
@@ -118,7 +121,15 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     u"\u7A3B\u9999",
                     {{u"\u9999", 1}}},
-        ExecuteCase{"EmptySubject", u"a", false, false, true, u"", {}}),
+        ExecuteCase{"EmptySubject", u"a", false, false, true, u"", {}},
+        // Items that must open the pattern keep working, whatever the engine adds in front.
+        ExecuteCase{"StartOfPatternItems",
+                    u"(*LIMIT_MATCH=100)(*CR)^b",
+                    false,
+                    true,
+                    true,
+                    u"a\rb\nb",
+                    {{u"b", 2}}}),
     test::CaseName());
 
 TEST(RegExp, SubMatchesTellAbsentGroupsFromEmptyOnes) {
@@ -205,13 +216,56 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceCase{"NoMatchKeepsSubject", u"z", true, u"abc", u"x", u"abc"}),
     test::CaseName());
 
-TEST(RegExp, AGivenUpSearchKeepsTheMatchesBeforeIt) {
+class EngineModeTest : public testing::TestWithParam<bool> {
+protected:
+    std::shared_ptr<RegExp> Make(std::u16string pattern) const {
+        auto expression = MakeRegExp(std::move(pattern));
+        expression->SetJit(GetParam());
+        return expression;
+    }
+};
+
+TEST_P(EngineModeTest, AGivenUpStartPassesOverItsLineOnly) {
     // The run of a's makes the second alternative backtrack exponentially, past the
-    // engine's limit; the search stops there instead of running for ages.
-    const std::u16string subject = u"x1 x2 " + std::u16string(60, u'a') + u"c x3";
-    const auto found = Execute(*MakeRegExp(u"x\\d|(?:a|aa)+b"), subject);
-    EXPECT_EQ(found, (std::vector<Found>{{u"x1", 0}, {u"x2", 3}}));
+    // engine's limit: x3, on that line, is lost; x4, on the next, is found.
+    const std::u16string subject = u"x1 x2 " + std::u16string(60, u'a') + u"c x3\nx4";
+    const auto expression = Make(u"x\\d|(?:a|aa)+b");
+    EXPECT_EQ(Execute(*expression, subject),
+              (std::vector<Found>{{u"x1", 0}, {u"x2", 3}, {u"x4", 71}}));
+    EXPECT_TRUE(expression->Execute(subject)->Complete());
+
+    // Given up on the last line, the search ends there.
+    EXPECT_EQ(Execute(*expression, u"x1 " + std::u16string(60, u'a') + u"c x2"),
+              (std::vector<Found>{{u"x1", 0}}));
 }
+
+TEST_P(EngineModeTest, DeepBacktrackingIsNotGivenUp) {
+    // Every repetition leaves a way back, far more than the JIT's first small stack holds.
+    const std::u16string subject = std::u16string(20'000, u'x') + u"z";
+    EXPECT_EQ(Execute(*Make(u"(x|y)*z"), subject), (std::vector<Found>{{subject, 0}}));
+}
+
+TEST_P(EngineModeTest, TheTimeLimitEndsTheSearchAndSaysSo) {
+    const auto expression = Make(u"x\\d");
+    expression->SetTimeLimit(std::chrono::milliseconds(0));
+    const auto matches = expression->Execute(u"x1 x2");
+    ASSERT_NE(matches, nullptr);
+    EXPECT_EQ(matches->Count(), 0);
+    EXPECT_FALSE(matches->Complete());
+
+    expression->SetTimeLimit(RegExp::kDefaultTimeLimit);
+    EXPECT_TRUE(expression->Execute(u"x1 x2")->Complete());
+    EXPECT_TRUE(expression->Execute(u"")->Complete());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineModeTest, test::kEngineModes, test::EngineModeName);
+
+// Matches and submatch collections come only from a collection, so none can stand for a
+// match that does not exist.
+static_assert(!std::is_constructible_v<MatchCollection, std::shared_ptr<const MatchResults>>);
+static_assert(!std::is_constructible_v<Match, std::shared_ptr<const MatchResults>, std::int32_t>);
+static_assert(
+    !std::is_constructible_v<SubMatches, std::shared_ptr<const MatchResults>, std::int32_t>);
 
 }  // namespace
 }  // namespace kavuro

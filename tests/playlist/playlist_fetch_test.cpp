@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <thread>
 
@@ -399,6 +400,18 @@ TEST_F(PlaylistFetchTest, NamesAreReadWithTheirCharacterReferences) {
               Gbk("The Rose － Peter&Paul  地址:http://music.example/r.mp3?a=1&amp;b=&#50;"));
     EXPECT_EQ(history[2], Gbk("There You'll Be － 周杰伦  地址:http://music.example/y.mp3"));
     EXPECT_EQ(history[3], Gbk("<>\"' － &#x1F600;&nbsp;  地址:u"));
+}
+
+TEST_F(PlaylistFetchTest, AnswerTheMatcherCannotFinishInTimeIsIncomplete) {
+    Serve(PlaylistOk(PlaylistAnswer(test::ThreeSongs())));
+    window.SetRows({{"old", "row"}});
+    matcher.matcher.SetTimeLimit(std::chrono::milliseconds(0));
+
+    const FetchOutcome outcome = PlaylistFetch(window, matcher, prefix, {}, limits);
+
+    EXPECT_EQ(outcome.kind, FetchOutcome::Kind::Failed);
+    EXPECT_EQ(window.StatusText(), Gbk("QQ:1234567890获取失败!!回答不完整"));
+    EXPECT_EQ(window.Rows(), (Rows{{"old", "row"}}));
 }
 
 TEST_F(PlaylistFetchTest, CancelledWhileWaitingForTheServerWritesNothingMore) {

@@ -95,15 +95,24 @@ TEST(GbkConversion, LongTextDecodesAsItsPiecesDo) {
 TEST(GbkOffsets, FindWhereEachDecodedUnitBegins) {
     // Valid text, stray bytes and a lone lead byte at the end: the offset of unit u is
     // where a decoder that stops after u characters would stop.
-    // Long enough to span several samples of the index.
-    for (const std::string& gbk : {kSongListGbk,
-                                   std::string("a\xA2\x5D]\xB0\nx\xFF\xFE\xFE"
-                                               "b\xB0"),
-                                   kSongListGbk + kSongListGbk + kSongListGbk + "\xB0"}) {
-        const std::size_t units = GbkToUtf16(gbk).size();
-        const GbkOffsets offsets(gbk);
+    // Long enough to span several samples of the index. One pair of buffers serves every
+    // text, as the matcher reuses its own: nothing of a longer text may stay behind.
+    std::u16string decoded;
+    GbkOffsets offsets;
+    for (const std::string& gbk :
+         {kSongListGbk + kSongListGbk + kSongListGbk + "\xB0", kSongListGbk,
+          std::string("a\xA2\x5D]\xB0\nx\xFF\xFE\xFE"
+                      "b\xB0")}) {
+        GbkToUtf16WithOffsets(gbk, decoded, offsets);
+        ASSERT_EQ(decoded, GbkToUtf16(gbk));
+        const std::size_t units = decoded.size();
         for (std::size_t unit = 0; unit <= units; ++unit) {
             const std::size_t offset = offsets.ByteOffset(gbk, unit);
+            // Walking on from any earlier unit whose offset is known lands on the same byte.
+            for (const std::size_t from : {std::size_t{0}, unit / 2, unit > 0 ? unit - 1 : 0}) {
+                ASSERT_EQ(offsets.ByteOffset(gbk, unit, from, offsets.ByteOffset(gbk, from)),
+                          offset);
+            }
             ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(0, offset)).size(), unit);
             ASSERT_EQ(GbkToUtf16(std::string_view(gbk).substr(offset)).size(), units - unit);
         }
