@@ -10,15 +10,16 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
 
-#include "ui/xp_look.h"
 #include "commands/list_commands.h"
 #include "ui/song_list.h"
+#include "ui/xp_look.h"
 
 namespace kavuro {
 namespace {
@@ -172,11 +173,15 @@ void Program::OnCreated() {
 void Program::OnButtonClicked() {
     auto operations = std::make_shared<QtWindowOperations>(window_);
     std::stop_source stop;
+    // A window operation takes effect without the UI thread: the new fetch waits until the
+    // old one is cut off, so that the two never change the window by turns.
+    std::promise<void> oldFetchStopped;
     WorkerJob job{settings_.fetch,         operations,       matcher_,
                   settings_.addressPrefix, stop.get_token(), settings_.limits};
     ++runningWorkers;
     try {
-        std::thread([this, job = std::move(job)]() mutable {
+        std::thread([this, job = std::move(job), go = oldFetchStopped.get_future()]() mutable {
+            go.wait();
             RunWorker(*this, std::move(job));  // the job is gone before the count drops
             --runningWorkers;
         }).detach();
@@ -184,10 +189,9 @@ void Program::OnButtonClicked() {
         --runningWorkers;
         return;  // no thread, no fetch: the press has no effect
     }
-    // The new fetch's first call cannot take effect before this handler returns, so the
-    // old fetch is cut off before the new one shows anything.
     StopFetches();
     current_ = Fetch{std::move(operations), std::move(stop)};
+    oldFetchStopped.set_value();
 }
 
 void Program::OnListRightClicked() {

@@ -1,7 +1,6 @@
 #include "ui/main_window.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QIcon>
 #include <QLabel>
@@ -14,13 +13,12 @@
 
 #include "build_settings.h"
 #include "ui/hyperlink.h"
+#include "ui/qt_window_operations.h"
 #include "ui/song_list.h"
 #include "ui/typed_digits_filter.h"
 
 namespace kavuro {
 namespace {
-
-constexpr qint64 kMinPaintIntervalMs = 15;
 
 QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -38,10 +36,7 @@ MainWindow::MainWindow(QWidget* parent)
                               Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Kavuro"));
     setWindowIcon(QIcon(QStringLiteral(":/kavuro/kavuro.png")));
-    deferredPaint_.setSingleShot(true);
-    connect(&deferredPaint_, &QTimer::timeout, this, [this] {
-        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
-    });
+    store_ = std::make_shared<WindowStore>(Text(kInitialQqNumber));
     auto* client = new QWidget(this);
     setCentralWidget(client);
 
@@ -92,7 +87,7 @@ MainWindow::MainWindow(QWidget* parent)
     labelPalette.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(labelPalette);
 
-    list_ = new SongList(client);
+    list_ = new SongList(store_, client);
     list_->setObjectName(QStringLiteral("超级列表框1"));
     list_->setGeometry(5, 39, 475, 225);
 
@@ -108,6 +103,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     setFixedSize(kClientSize);
     CentreOnScreen();
+    storeUi_ = new StoreUi(*this, store_);
 }
 
 QAction* MainWindow::menuAction(MenuItem item) const {
@@ -115,22 +111,8 @@ QAction* MainWindow::menuAction(MenuItem item) const {
     return index < menuActions_.size() ? menuActions_[index] : nullptr;
 }
 
-// A fetch changes the window once per window operation, thousands of times a second, and
-// each change would otherwise cost a repaint of its own. The window is painted at most
-// once per kMinPaintIntervalMs; what changed meanwhile is painted together.
-bool MainWindow::event(QEvent* event) {
-    if (event->type() == QEvent::UpdateRequest) {
-        if (sinceLastPaint_.isValid() && sinceLastPaint_.elapsed() < kMinPaintIntervalMs) {
-            if (!deferredPaint_.isActive()) {
-                deferredPaint_.start(
-                    static_cast<int>(kMinPaintIntervalMs - sinceLastPaint_.elapsed()));
-            }
-            return true;
-        }
-        deferredPaint_.stop();
-        sinceLastPaint_.start();
-    }
-    return QMainWindow::event(event);
+void MainWindow::ShowStoreChanges() {
+    storeUi_->ShowNow();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -3,17 +3,16 @@
 // them is bound by the shell through the signals and accessors below.
 #pragma once
 
-#include <QElapsedTimer>
-#include <QTimer>
-
 #include <QMainWindow>
 #include <QPointer>
 #include <QSize>
 
 #include <array>
+#include <memory>
 #include <string_view>
 
 #include "window/window_operations.h"
+#include "window/window_store.h"
 
 class QAction;
 class QLabel;
@@ -25,6 +24,7 @@ namespace kavuro {
 
 class Hyperlink;
 class SongList;
+class StoreUi;
 
 // The address both links open, as the build was configured.
 std::string_view HomepageUrl();
@@ -45,6 +45,10 @@ public:
     QMenu* popupMenu() const { return menu_; }
     // nullptr for a value that names no item.
     QAction* menuAction(MenuItem item) const;
+    // The window's state as window operations read and write it, from any thread.
+    const std::shared_ptr<WindowStore>& store() const { return store_; }
+    // Shows the store's changes now instead of with the next frame.
+    void ShowStoreChanges();
 
 signals:
     // Every time the edit box receives the keyboard focus from elsewhere: click, Tab or
@@ -52,7 +56,6 @@ signals:
     void editBoxFocusGained();
 
 protected:
-    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -66,8 +69,8 @@ private:
     QMenu* menu_ = nullptr;
     std::array<QAction*, 3> menuActions_{};
     bool shownBefore_ = false;
-    QElapsedTimer sinceLastPaint_;
-    QTimer deferredPaint_;
+    std::shared_ptr<WindowStore> store_;
+    StoreUi* storeUi_ = nullptr;
 };
 
 }  // namespace kavuro

@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
-#include <QTreeWidget>
 
 #include <atomic>
 #include <optional>
@@ -56,6 +55,7 @@ protected:
             operations->SetCellText(row, 0, ToText(name));
             operations->SetCellText(row, 1, ToText(address));
         }
+        Window().ShowStoreChanges();
     }
 
     // A right click at a point of the rows area, as the window system delivers it.
@@ -68,14 +68,14 @@ protected:
     }
 
     QPoint RowCentre(int row) const {
-        return Window().list()->visualItemRect(Window().list()->topLevelItem(row)).center();
+        return Window().list()->visualRect(Window().list()->model()->index(row, 0)).center();
     }
 
     QPoint BelowTheRows() const {
         SongList* list = Window().list();
-        const int count = list->topLevelItemCount();
+        const int count = list->model()->rowCount();
         const int bottom =
-            count == 0 ? 0 : list->visualItemRect(list->topLevelItem(count - 1)).bottom();
+            count == 0 ? 0 : list->visualRect(list->model()->index(count - 1, 0)).bottom();
         return QPoint(30, bottom + 40);
     }
 
@@ -203,8 +203,10 @@ TEST_F(ListCommandsTest, TheMessageBoxBlocksTheWindowWhileRowsStillArrive) {
             fetchWindow.SetStatusText(0, "from a worker");
             done = true;
         });
-        rowsArrived =
-            WaitUntil([&] { return done.load(); }) && Window().list()->topLevelItemCount() == 3;
+        rowsArrived = WaitUntil([&] {
+            return done.load() && Window().list()->model()->rowCount() == 3 &&
+                   Window().statusPart()->text() == "from a worker";
+        });
         worker.join();
     });
     RightClick(RowCentre(0));
@@ -221,7 +223,7 @@ TEST_F(ListCommandsTest, TheMessageBoxBlocksTheWindowWhileRowsStillArrive) {
 
 TEST_F(ListCommandsTest, CopyingWithNoRowSelectedLeavesTheClipboardAndShowsNothing) {
     AddRows();
-    Window().list()->setCurrentItem(Window().list()->topLevelItem(0));
+    Window().list()->selectRow(0);
     SeenPopup popup;
     auto popupAct = ArmPopup(popup, 0);
     SeenBox box;
@@ -264,7 +266,7 @@ TEST_F(ListCommandsTest, RowsAddedWhileThePopupIsOpenLeaveItsItemsAlone) {
         });
         EXPECT_TRUE(WaitUntil([&] { return done.load(); }));
         worker.join();
-        EXPECT_EQ(Window().list()->topLevelItemCount(), 3);
+        EXPECT_TRUE(WaitUntil([&] { return Window().list()->model()->rowCount() == 3; }));
         for (QAction* action : menu->actions()) {
             enabledLater.push_back(action->isEnabled());
         }
