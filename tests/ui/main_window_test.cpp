@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,7 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolTip>
 #include <QUrl>
 
 #include <memory>
@@ -419,6 +422,64 @@ TEST_F(MainWindowTest, RightClickSelectsTheRowUnderThePointerThenSignals) {
                             rows->mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(rows, &byKey);
     EXPECT_EQ(rightClicked.count(), 3);
+}
+
+// Whatever tip the list shows at a point of its rows, "" for none.
+QString TipAt(SongList* list, QPoint at) {
+    QToolTip::hideText();
+    EXPECT_TRUE(WaitUntil([] { return !QToolTip::isVisible(); }));
+    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+TEST_F(MainWindowTest, ACellTheColumnCutsShowsItsWholeTextAsATip) {
+    const QString longAddress = QStringLiteral("http://music.example/") + QString(300, u'a');
+    QtWindowOperations operations(window.get());
+    const std::int32_t row = operations.InsertRow();
+    operations.SetCellText(row, 0, ToText(QStringLiteral("歌")));
+    operations.SetCellText(row, 1, ToText(longAddress));
+    window->ShowStoreChanges();
+    SongList* list = window->list();
+    const auto centre = [&](int column) {
+        return list->visualRect(list->model()->index(row, column)).center();
+    };
+    EXPECT_EQ(TipAt(list, centre(1)), longAddress);
+    EXPECT_EQ(TipAt(list, centre(0)), QString());
+    // Once the user has made the column wide enough, nothing is cut.
+    list->setColumnWidth(1, list->fontMetrics().horizontalAdvance(longAddress) + 40);
+    EXPECT_EQ(TipAt(list, centre(1)), QString());
+    QToolTip::hideText();
+}
+
+TEST_F(MainWindowTest, ClearingTheListKeepsTheColumnsAsTheUserLeftThem) {
+    AddRows(3);
+    window->list()->setColumnWidth(0, 200);
+    QtWindowOperations(window.get()).DeleteAllRows();
+    window->ShowStoreChanges();
+    EXPECT_EQ(window->list()->model()->rowCount(), 0);
+    EXPECT_EQ(window->list()->columnWidth(0), 200);
+    EXPECT_EQ(window->list()->columnWidth(1), 320);
+    EXPECT_FALSE(window->list()->header()->isHidden());
+}
+
+TEST_F(MainWindowTest, AScreenReaderReadsEveryCellOfTheList) {
+    AddRows(3);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window->list());
+    ASSERT_NE(list, nullptr);
+    QAccessibleTableInterface* table = list->tableInterface();
+    ASSERT_NE(table, nullptr);
+    // The rows are there once the list has laid them out, before it next paints.
+    EXPECT_TRUE(WaitUntil([&] { return table->rowCount() == 3; }));
+    EXPECT_EQ(table->columnCount(), 2);
+    EXPECT_EQ(table->columnDescription(1), QStringLiteral("歌曲地址"));
+    for (int row = 0; row < 3; ++row) {
+        QAccessibleInterface* name = table->cellAt(row, 0);
+        QAccessibleInterface* address = table->cellAt(row, 1);
+        ASSERT_TRUE(name != nullptr && address != nullptr);
+        EXPECT_EQ(name->text(QAccessible::Name), QStringLiteral("歌%1-歌手").arg(row));
+        EXPECT_EQ(address->text(QAccessible::Name), QStringLiteral("http://x/%1").arg(row));
+    }
 }
 
 }  // namespace
