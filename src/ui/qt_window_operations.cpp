@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QMenu>
 
+#include <algorithm>
+
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui/song_list.h"
@@ -15,8 +17,12 @@ namespace kavuro {
 namespace {
 
 // The store's changes are shown at most once per frame: however fast a fetch writes,
-// the list lays its rows out and the window paints some sixty times a second.
+// the list lays its rows out and the window paints some sixty times a second at most.
 constexpr qint64 kFrameMs = 16;
+// Laying out a long list takes milliseconds each time: the UI thread waits this many
+// times as long as the last showing took before the next, so that it leaves the cores
+// to the fetch for most of the time.
+constexpr qint64 kRestPerBusy = 2;
 
 std::shared_ptr<WindowStore> StoreOf(MainWindow* window) {
     if (window != nullptr) {
@@ -60,22 +66,29 @@ void StoreUi::customEvent(QEvent* event) {
     if (event->type() != WakeEvent()) {
         return;
     }
-    const qint64 sinceMs = sinceShown_.isValid() ? sinceShown_.elapsed() : kFrameMs;
-    if (sinceMs >= kFrameMs) {
+    const qint64 intervalMs = std::max(kFrameMs, kRestPerBusy * lastShowingMs_);
+    const qint64 sinceMs = sinceShown_.isValid() ? sinceShown_.elapsed() : intervalMs;
+    if (sinceMs >= intervalMs) {
         ShowNow();
     } else if (!nextFrame_.isActive()) {
-        nextFrame_.start(static_cast<int>(kFrameMs - sinceMs));
+        nextFrame_.start(static_cast<int>(intervalMs - sinceMs));
     }
 }
 
 void StoreUi::ShowNow() {
     sinceShown_.start();
     nextFrame_.stop();
-    WindowStore::Changes changes = store_->TakeChanges();
-    window_.list()->songs()->Show(changes);
+    const WindowStore::Changes changes = store_->TakeChanges();
+    SongList& list = *window_.list();
+    const int rowsBefore = list.songs()->rowCount();
+    list.songs()->Show(changes);
+    if (changes.cleared || changes.rows != rowsBefore) {
+        list.doItemsLayout();  // now, so that its time counts for the next interval
+    }
     if (changes.statusChanged) {
         window_.statusPart()->setText(ToQString(changes.status));
     }
+    lastShowingMs_ = sinceShown_.elapsed();
     store_->RunUiCalls();
 }
 

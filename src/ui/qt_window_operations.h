@@ -53,6 +53,7 @@ private:
     MainWindow& window_;
     std::shared_ptr<WindowStore> store_;
     QElapsedTimer sinceShown_;
+    qint64 lastShowingMs_ = 0;
     QTimer nextFrame_;
 };
 

@@ -170,7 +170,7 @@ Text StoreWindowOperations::CellText(std::int32_t row, std::int32_t column) {
     if (!Usable()) {
         return {};
     }
-    const std::vector<std::array<Text, 2>>& rows = store_->rows_;
+    const std::deque<std::array<Text, 2>>& rows = store_->rows_;
     if (row < 0 || static_cast<std::size_t>(row) >= rows.size() || !IsColumn(column)) {
         return {};
     }
@@ -178,7 +178,7 @@ Text StoreWindowOperations::CellText(std::int32_t row, std::int32_t column) {
 }
 
 void StoreWindowOperations::DeleteAllRows() {
-    std::vector<std::array<Text, 2>> gone;  // freed after the lock: a long list takes a while
+    std::deque<std::array<Text, 2>> gone;  // freed after the lock: a long list takes a while
     const std::lock_guard lock(store_->mutex_);
     WindowStore& store = *store_;
     if (!Usable()) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -92,7 +93,9 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable uiCallDone_;
-    std::vector<std::array<Text, 2>> rows_;
+    // A deque: appending never moves the rows already there, which would hold the lock
+    // for milliseconds in a long list.
+    std::deque<std::array<Text, 2>> rows_;
     Text status_;
     Text editText_;
     std::int32_t selectedRow_ = -1;
