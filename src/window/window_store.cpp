@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <system_error>
 #include <type_traits>
 #include <utility>
 
@@ -10,6 +11,21 @@ namespace {
 
 bool IsColumn(std::int32_t column) {
     return column == 0 || column == 1;
+}
+
+// Freeing a hundred thousand rows takes tens of milliseconds, a visible stall when the
+// user clears the list on the UI thread: a long list is freed on a thread of its own.
+constexpr std::size_t kFreeAsideRows = 10'000;
+
+void FreeAside(WindowStore::Rows rows) {
+    if (rows.size() < kFreeAsideRows) {
+        return;
+    }
+    try {
+        std::thread([gone = std::move(rows)] {}).detach();
+    } catch (const std::system_error&) {
+        // No thread: freed here after all.
+    }
 }
 
 }  // namespace
@@ -170,7 +186,7 @@ Text StoreWindowOperations::CellText(std::int32_t row, std::int32_t column) {
     if (!Usable()) {
         return {};
     }
-    const std::deque<std::array<Text, 2>>& rows = store_->rows_;
+    const WindowStore::Rows& rows = store_->rows_;
     if (row < 0 || static_cast<std::size_t>(row) >= rows.size() || !IsColumn(column)) {
         return {};
     }
@@ -178,19 +194,22 @@ Text StoreWindowOperations::CellText(std::int32_t row, std::int32_t column) {
 }
 
 void StoreWindowOperations::DeleteAllRows() {
-    std::deque<std::array<Text, 2>> gone;  // freed after the lock: a long list takes a while
-    const std::lock_guard lock(store_->mutex_);
-    WindowStore& store = *store_;
-    if (!Usable()) {
-        return;
+    WindowStore::Rows gone;
+    {
+        const std::lock_guard lock(store_->mutex_);
+        WindowStore& store = *store_;
+        if (!Usable()) {
+            return;
+        }
+        gone.swap(store.rows_);
+        store.selectedRow_ = -1;
+        store.cleared_ = store.cleared_ || store.shownRows_ > 0;
+        store.shownRows_ = 0;
+        store.firstChanged_ = 0;
+        store.lastChanged_ = -1;
+        store.Changed();
     }
-    gone.swap(store.rows_);
-    store.selectedRow_ = -1;
-    store.cleared_ = store.cleared_ || store.shownRows_ > 0;
-    store.shownRows_ = 0;
-    store.firstChanged_ = 0;
-    store.lastChanged_ = -1;
-    store.Changed();
+    FreeAside(std::move(gone));
 }
 
 std::int32_t StoreWindowOperations::RowCount() {

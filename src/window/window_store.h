@@ -55,6 +55,10 @@ public:
         Text status;
     };
 
+    // A deque: appending never moves the rows already there, which would hold the lock
+    // for milliseconds in a long list.
+    using Rows = std::deque<std::array<Text, 2>>;
+
     explicit WindowStore(Text editText = {});
     WindowStore(const WindowStore&) = delete;
     WindowStore& operator=(const WindowStore&) = delete;
@@ -93,9 +97,7 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable uiCallDone_;
-    // A deque: appending never moves the rows already there, which would hold the lock
-    // for milliseconds in a long list.
-    std::deque<std::array<Text, 2>> rows_;
+    Rows rows_;
     Text status_;
     Text editText_;
     std::int32_t selectedRow_ = -1;

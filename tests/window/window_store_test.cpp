@@ -159,6 +159,21 @@ TEST_F(WindowStoreTest, RowsAreAppendedAndReadBackWhole) {
     EXPECT_EQ(operations.RowCount(), 3);
 }
 
+TEST_F(WindowStoreTest, ALongListIsDeletedWholeAndStartsAgainAtZero) {
+    for (int row = 0; row < 20'000; ++row) {
+        operations.SetCellText(operations.InsertRow(), 1,
+                               "http://music.example/" + std::to_string(row));
+    }
+    store->TakeChanges();
+    store->SelectionChanged(19'999);
+    operations.DeleteAllRows();
+    EXPECT_EQ(operations.RowCount(), 0);
+    EXPECT_EQ(operations.SelectedRow(), -1);
+    EXPECT_EQ(operations.CellText(0, 1), "");
+    EXPECT_EQ(operations.InsertRow(), 0);
+    EXPECT_TRUE(store->TakeChanges().cleared);
+}
+
 TEST_F(WindowStoreTest, MissingRowsAndColumnsReadEmptyAndIgnoreWrites) {
     operations.InsertRow();
     operations.SetCellText(0, 0, "kept");
