@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -201,11 +202,15 @@ void Program::OnCreated() {
 void Program::OnButtonClicked() {
     auto operations = std::make_shared<QtWindowOperations>(window_);
     std::stop_source stop;
+    // A window operation takes effect without the UI thread: the new fetch waits until the
+    // old one is cut off, so that the two never change the window by turns.
+    std::promise<void> oldFetchStopped;
     WorkerJob job{settings_.fetch,         operations,       matcher_,        fatalStopLine_,
                   settings_.addressPrefix, stop.get_token(), settings_.limits};
     ++runningWorkers;
     try {
-        std::thread([job = std::move(job)]() mutable {
+        std::thread([job = std::move(job), go = oldFetchStopped.get_future()]() mutable {
+            go.wait();
             RunWorker(std::move(job));  // the job is gone before the count drops
             --runningWorkers;
         }).detach();
@@ -213,10 +218,9 @@ void Program::OnButtonClicked() {
         --runningWorkers;
         return;  // no thread, no fetch: the press has no effect
     }
-    // The new fetch's first call cannot take effect before this handler returns, so the
-    // old fetch is cut off before the new one shows anything.
     StopFetches();
     current_ = Fetch{std::move(operations), std::move(stop)};
+    oldFetchStopped.set_value();
 }
 
 void Program::OnListRightClicked() {
@@ -225,7 +229,7 @@ void Program::OnListRightClicked() {
 
 // The right click's command, with the pop-up at the place the keys chose.
 void Program::OnListMenuKeyPressed(QPoint popupPosition) {
-    commandOperations_->SetNextPopupPosition(popupPosition);
+    window_->SetNextPopupPosition(popupPosition);
     OnListRightClick(*commandOperations_);
 }
 

@@ -1,7 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
-#include <QCoreApplication>
+#include <QCursor>
 #include <QFocusEvent>
 #include <QIcon>
 #include <QLabel>
@@ -12,15 +12,16 @@
 #include <QShortcut>
 #include <QStatusBar>
 
+#include <utility>
+
 #include "build_settings.h"
 #include "ui/hyperlink.h"
+#include "ui/qt_window_operations.h"
 #include "ui/song_list.h"
 #include "ui/typed_digits_filter.h"
 
 namespace kavuro {
 namespace {
-
-constexpr qint64 kMinPaintIntervalMs = 15;
 
 QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -32,16 +33,17 @@ std::string_view HomepageUrl() {
     return build_settings::kHomepageUrl;
 }
 
+QPoint MainWindow::TakePopupPosition() {
+    return std::exchange(nextPopupPosition_, std::nullopt).value_or(QCursor::pos() + QPoint(3, 3));
+}
+
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Kavuro"));
     setWindowIcon(QIcon(QStringLiteral(":/kavuro/kavuro.png")));
-    deferredPaint_.setSingleShot(true);
-    connect(&deferredPaint_, &QTimer::timeout, this, [this] {
-        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
-    });
+    store_ = std::make_shared<WindowStore>(Text(kInitialQqNumber));
     auto* client = new QWidget(this);
     setCentralWidget(client);
 
@@ -112,7 +114,7 @@ MainWindow::MainWindow(QWidget* parent)
     label->setPalette(labelPalette);
     label->setBuddy(editBox_);  // tells assistive technology which box "QQ:" names
 
-    list_ = new SongList(client);
+    list_ = new SongList(store_, client);
     list_->setObjectName(QStringLiteral("超级列表框1"));
     list_->setGeometry(5, 39, 475, 225);
     list_->setAccessibleName(QStringLiteral("歌曲列表"));
@@ -131,6 +133,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     setFixedSize(kClientSize);
     CentreOnScreen();
+    storeUi_ = new StoreUi(*this, store_);
 }
 
 QAction* MainWindow::menuAction(MenuItem item) const {
@@ -138,22 +141,8 @@ QAction* MainWindow::menuAction(MenuItem item) const {
     return index < menuActions_.size() ? menuActions_[index] : nullptr;
 }
 
-// A fetch changes the window once per window operation, thousands of times a second, and
-// each change would otherwise cost a repaint of its own. The window is painted at most
-// once per kMinPaintIntervalMs; what changed meanwhile is painted together.
-bool MainWindow::event(QEvent* event) {
-    if (event->type() == QEvent::UpdateRequest) {
-        if (sinceLastPaint_.isValid() && sinceLastPaint_.elapsed() < kMinPaintIntervalMs) {
-            if (!deferredPaint_.isActive()) {
-                deferredPaint_.start(
-                    static_cast<int>(kMinPaintIntervalMs - sinceLastPaint_.elapsed()));
-            }
-            return true;
-        }
-        deferredPaint_.stop();
-        sinceLastPaint_.start();
-    }
-    return QMainWindow::event(event);
+void MainWindow::ShowStoreChanges() {
+    storeUi_->ShowNow();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -3,17 +3,18 @@
 // them is bound by the shell through the signals and accessors below.
 #pragma once
 
-#include <QElapsedTimer>
-#include <QTimer>
-
 #include <QMainWindow>
+#include <QPoint>
 #include <QPointer>
 #include <QSize>
 
 #include <array>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 #include "window/window_operations.h"
+#include "window/window_store.h"
 
 class QAction;
 class QLabel;
@@ -26,6 +27,7 @@ namespace kavuro {
 
 class Hyperlink;
 class SongList;
+class StoreUi;
 
 // The address both links open, as the build was configured.
 std::string_view HomepageUrl();
@@ -44,10 +46,20 @@ public:
     QPushButton* button() const { return button_; }
     QLabel* statusPart() const { return statusPart_; }
     QMenu* popupMenu() const { return menu_; }
+    // The next pop-up of the menu opens with its top-left corner there (global
+    // coordinates), not beside the pointer: the keyboard's pop-up. UI thread.
+    void SetNextPopupPosition(QPoint globalPosition) { nextPopupPosition_ = globalPosition; }
+    // Where the pop-up opens now: the place set for it, once, or 3 pixels right of and
+    // below the pointer.
+    QPoint TakePopupPosition();
     // nullptr for a value that names no item.
     QAction* menuAction(MenuItem item) const;
     // Ctrl+S anywhere in the window: "保存列表…" without the menu.
     QShortcut* saveShortcut() const { return saveShortcut_; }
+    // The window's state as window operations read and write it, from any thread.
+    const std::shared_ptr<WindowStore>& store() const { return store_; }
+    // Shows the store's changes now instead of with the next frame.
+    void ShowStoreChanges();
 
 signals:
     // Every time the edit box receives the keyboard focus from elsewhere: click, Tab or
@@ -55,7 +67,6 @@ signals:
     void editBoxFocusGained();
 
 protected:
-    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -70,8 +81,9 @@ private:
     std::array<QAction*, 5> menuActions_{};
     QShortcut* saveShortcut_ = nullptr;
     bool shownBefore_ = false;
-    QElapsedTimer sinceLastPaint_;
-    QTimer deferredPaint_;
+    std::optional<QPoint> nextPopupPosition_;
+    std::shared_ptr<WindowStore> store_;
+    StoreUi* storeUi_ = nullptr;
 };
 
 }  // namespace kavuro

@@ -2,20 +2,114 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QItemSelectionModel>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
+#include <QToolTip>
+
+#include <algorithm>
+#include <utility>
+
+#include "ui/qt_text.h"
 
 namespace kavuro {
-
 namespace {
 
-// How long rows appended one by one may wait to be laid out together.
-constexpr int kNewRowsLayoutIntervalMs = 30;
+constexpr int kColumns = 2;
+
+// Shows a cell's whole text as its tip only when the column cuts it, as a report-style
+// list's info tips do.
+class CutCellTips final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() == QEvent::ToolTip && index.isValid() && !IsCut(view, option, index)) {
+            QToolTip::hideText();
+            return true;
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+
+private:
+    bool IsCut(const QWidget* view, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QStyle* style = view->style();
+        const QRect textArea = style->subElementRect(QStyle::SE_ItemViewItemText, &item, view);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        return item.fontMetrics.horizontalAdvance(item.text) > textArea.width() - 2 * margin;
+    }
+};
 
 }  // namespace
 
-SongList::SongList(QWidget* parent) : QTreeWidget(parent) {
-    setColumnCount(2);
-    setHeaderLabels({QStringLiteral("歌曲名/歌手"), QStringLiteral("歌曲地址")});
+SongListModel::SongListModel(std::shared_ptr<WindowStore> store, QObject* parent)
+    : QAbstractTableModel(parent), store_(std::move(store)) {}
+
+int SongListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : shownRows_;
+}
+
+int SongListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant SongListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) {
+        return {};
+    }
+    return ToQString(store_->CellTextForUi(index.row(), index.column()));
+}
+
+QVariant SongListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (role == Qt::DisplayRole) {
+        return section == 0 ? QStringLiteral("歌曲名/歌手") : QStringLiteral("歌曲地址");
+    }
+    if (role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+Qt::ItemFlags SongListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void SongListModel::Show(const WindowStore::Changes& changes) {
+    if (changes.cleared && shownRows_ > 0) {
+        beginRemoveRows(QModelIndex(), 0, shownRows_ - 1);
+        shownRows_ = 0;
+        endRemoveRows();
+    }
+    const int lastChanged = std::min(changes.lastChanged, shownRows_ - 1);
+    if (!changes.cleared && changes.firstChanged <= lastChanged) {
+        emit dataChanged(index(changes.firstChanged, 0), index(lastChanged, kColumns - 1),
+                         {Qt::DisplayRole, Qt::ToolTipRole});
+    }
+    if (changes.rows > shownRows_) {
+        beginInsertRows(QModelIndex(), shownRows_, changes.rows - 1);
+        shownRows_ = changes.rows;
+        endInsertRows();
+    }
+}
+
+SongList::SongList(std::shared_ptr<WindowStore> store, QWidget* parent)
+    : QTreeView(parent), songs_(new SongListModel(store, this)) {
+    setModel(songs_);
+    // Mirrored into the store, so that any thread reads the selection without waiting.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this, store = std::move(store)] { store->SelectionChanged(selectedRow()); });
+    setItemDelegate(new CutCellTips(this));
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
@@ -43,70 +137,26 @@ SongList::SongList(QWidget* parent) : QTreeWidget(parent) {
                                    focusedPalette_.color(group, QPalette::Text));
     }
     ShowSelection(false);
-
-    newRowsLayout_.setSingleShot(true);
-    newRowsLayout_.setInterval(kNewRowsLayoutIntervalMs);
-    connect(&newRowsLayout_, &QTimer::timeout, this, [this] { doItemsLayout(); });
 }
 
-// A fetch appends its rows one at a time, each in a turn of the event loop, and the tree
-// view would lay out the whole list again after every one of them: quadratic in the
-// list's length. Appended rows are laid out together instead, a few times a second, and
-// at once before the user acts on the list.
-void SongList::rowsInserted(const QModelIndex& parent, int start, int end) {
-    if (parent.isValid()) {
-        QTreeWidget::rowsInserted(parent, start, end);
-        return;
-    }
-    QAbstractItemView::rowsInserted(parent, start, end);
-    if (!newRowsLayout_.isActive()) {
-        newRowsLayout_.start();
-    }
+int SongList::selectedRow() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-// A cell set while rows wait for their layout is drawn by that layout, which repaints the
-// rows: asking where the cell is now would lay the list out once per cell.
-void SongList::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
-                           const QList<int>& roles) {
-    if (newRowsLayout_.isActive()) {
-        return;
-    }
-    QTreeWidget::dataChanged(topLeft, bottomRight, roles);
-}
-
-// Lays out the rows appended since the last layout, if any. Const because the queries
-// that need it are: it changes nothing they answer but brings it up to date.
-void SongList::LayOutNewRows() const {
-    if (!newRowsLayout_.isActive()) {
-        return;
-    }
-    newRowsLayout_.stop();
-    const_cast<SongList*>(this)->doItemsLayout();
-}
-
-QRect SongList::visualRect(const QModelIndex& index) const {
-    LayOutNewRows();
-    return QTreeWidget::visualRect(index);
-}
-
-QModelIndex SongList::indexAt(const QPoint& point) const {
-    LayOutNewRows();
-    return QTreeWidget::indexAt(point);
-}
-
-void SongList::scrollTo(const QModelIndex& index, ScrollHint hint) {
-    LayOutNewRows();
-    QTreeWidget::scrollTo(index, hint);
+void SongList::selectRow(int row) {
+    setCurrentIndex(songs_->index(row, 0));
 }
 
 void SongList::keyPressEvent(QKeyEvent* event) {
-    LayOutNewRows();
-    QTreeWidget::keyPressEvent(event);
+    emit userActs();
+    QTreeView::keyPressEvent(event);
 }
 
 void SongList::mousePressEvent(QMouseEvent* event) {
+    emit userActs();
     QMouseEvent onRow = MovedOntoRow(*event);
-    QTreeWidget::mousePressEvent(&onRow);
+    QTreeView::mousePressEvent(&onRow);
     if (!indexAt(onRow.position().toPoint()).isValid()) {
         selectionModel()->clear();  // below the last row none stays selected
     }
@@ -114,12 +164,12 @@ void SongList::mousePressEvent(QMouseEvent* event) {
 
 void SongList::mouseReleaseEvent(QMouseEvent* event) {
     QMouseEvent onRow = MovedOntoRow(*event);
-    QTreeWidget::mouseReleaseEvent(&onRow);
+    QTreeView::mouseReleaseEvent(&onRow);
 }
 
 void SongList::mouseMoveEvent(QMouseEvent* event) {
     QMouseEvent onRow = MovedOntoRow(*event);
-    QTreeWidget::mouseMoveEvent(&onRow);
+    QTreeView::mouseMoveEvent(&onRow);
 }
 
 // Rows are selected whole, so a point right of the last column is on its row too.
@@ -140,24 +190,25 @@ bool SongList::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ContextMenu &&
         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
         event->accept();
+        emit userActs();
         emit rightClicked();
         return true;
     }
-    return QTreeWidget::viewportEvent(event);
+    return QTreeView::viewportEvent(event);
 }
 
 // The selection shows only while the list has the focus. A pop-up menu borrows the focus
 // without taking it, so the selection stays drawn while one is open.
 void SongList::focusInEvent(QFocusEvent* event) {
     ShowSelection(true);
-    QTreeWidget::focusInEvent(event);
+    QTreeView::focusInEvent(event);
 }
 
 void SongList::focusOutEvent(QFocusEvent* event) {
     if (event->reason() != Qt::PopupFocusReason) {
         ShowSelection(false);
     }
-    QTreeWidget::focusOutEvent(event);
+    QTreeView::focusOutEvent(event);
 }
 
 void SongList::ShowSelection(bool shown) {

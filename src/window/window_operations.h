@@ -3,10 +3,10 @@
 // implements it for the program.
 //
 // The contract, for every implementation:
-// - Callable from any thread. A call made on a worker is carried out on the UI thread
-//   while the worker waits: it has taken effect, and given its result, when it returns.
-//   One caller's calls take effect in the order made; other callers' calls and user
-//   actions may come between two of them.
+// - Callable from any thread. A call has taken effect, and given its result, when it
+//   returns: a read sees every write made before it. One caller's calls take effect in
+//   the order made; other callers' calls and user actions may come between two of them.
+//   What the user sees follows within a frame.
 // - Texts are GBK. An empty Text is also "no text".
 // - Once the window has gone (or the caller's fetch has been cancelled), calls change
 //   nothing and give their empty value at once: "", -1 for an index, 0 for a count.

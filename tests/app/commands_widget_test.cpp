@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
-#include <QTreeWidget>
 
 #include <atomic>
 #include <filesystem>
@@ -68,6 +67,7 @@ protected:
             operations->SetCellText(row, 0, ToText(name));
             operations->SetCellText(row, 1, ToText(address));
         }
+        Window().ShowStoreChanges();
     }
 
     // A right click at a point of the rows area, as the window system delivers it.
@@ -80,14 +80,14 @@ protected:
     }
 
     QPoint RowCentre(int row) const {
-        return Window().list()->visualItemRect(Window().list()->topLevelItem(row)).center();
+        return Window().list()->visualRect(Window().list()->model()->index(row, 0)).center();
     }
 
     QPoint BelowTheRows() const {
         SongList* list = Window().list();
-        const int count = list->topLevelItemCount();
+        const int count = list->model()->rowCount();
         const int bottom =
-            count == 0 ? 0 : list->visualItemRect(list->topLevelItem(count - 1)).bottom();
+            count == 0 ? 0 : list->visualRect(list->model()->index(count - 1, 0)).bottom();
         return QPoint(30, bottom + 40);
     }
 
@@ -220,8 +220,10 @@ TEST_F(ListCommandsTest, TheMessageBoxBlocksTheWindowWhileRowsStillArrive) {
             fetchWindow.SetStatusText(0, "from a worker");
             done = true;
         });
-        rowsArrived =
-            WaitUntil([&] { return done.load(); }) && Window().list()->topLevelItemCount() == 3;
+        rowsArrived = WaitUntil([&] {
+            return done.load() && Window().list()->model()->rowCount() == 3 &&
+                   Window().statusPart()->text() == "from a worker";
+        });
         worker.join();
     });
     RightClick(RowCentre(0));
@@ -238,7 +240,7 @@ TEST_F(ListCommandsTest, TheMessageBoxBlocksTheWindowWhileRowsStillArrive) {
 
 TEST_F(ListCommandsTest, CopyingWithNoRowSelectedLeavesTheClipboardAndShowsNothing) {
     AddRows();
-    Window().list()->setCurrentItem(Window().list()->topLevelItem(0));
+    Window().list()->selectRow(0);
     SeenPopup popup;
     auto popupAct = ArmPopup(popup, 0);
     SeenBox box;
@@ -281,7 +283,7 @@ TEST_F(ListCommandsTest, RowsAddedWhileThePopupIsOpenLeaveItsItemsAlone) {
         });
         EXPECT_TRUE(WaitUntil([&] { return done.load(); }));
         worker.join();
-        EXPECT_EQ(Window().list()->topLevelItemCount(), 3);
+        EXPECT_TRUE(WaitUntil([&] { return Window().list()->model()->rowCount() == 3; }));
         for (QAction* action : menu->actions()) {
             if (!action->isSeparator()) {
                 enabledLater.push_back(action->isEnabled());
@@ -448,7 +450,7 @@ protected:
     }
 
     QPoint BelowRow(int row) const {
-        const QRect rect = Window().list()->visualItemRect(Window().list()->topLevelItem(row));
+        const QRect rect = Window().list()->visualRect(Window().list()->model()->index(row, 0));
         return Window().list()->viewport()->mapToGlobal(QPoint(0, rect.bottom() + 1));
     }
 };

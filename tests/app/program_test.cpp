@@ -8,7 +8,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
-#include <QTreeWidget>
 
 #include <atomic>
 #include <functional>
@@ -51,14 +50,21 @@ QString DoneText(const char* number, int total) {
                                  fetch_texts::kDoneTotal, IntegerToText(total)));
 }
 
-// The list's rows as "cell 0 | cell 1", in list order.
-std::vector<QString> Rows(const MainWindow& window) {
+// The list's rows as "cell 0 | cell 1", in list order, as the window shows them.
+std::vector<QString> Rows(MainWindow& window) {
+    window.ShowStoreChanges();
     std::vector<QString> rows;
-    for (int row = 0; row < window.list()->topLevelItemCount(); ++row) {
-        const QTreeWidgetItem* item = window.list()->topLevelItem(row);
-        rows.push_back(item->text(0) + " | " + item->text(1));
+    const QAbstractItemModel& model = *window.list()->model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        rows.push_back(model.index(row, 0).data().toString() + " | " +
+                       model.index(row, 1).data().toString());
     }
     return rows;
+}
+
+QString ShownStatus(MainWindow& window) {
+    window.ShowStoreChanges();
+    return window.statusPart()->text();
 }
 
 using ProgramTest = test::ProgramFixture;
@@ -102,7 +108,7 @@ TEST_F(ProgramTest, APressFetchesThePlaylistIntoTheList) {
     EXPECT_EQ(Rows(Window()),
               (std::vector<QString>{QStringLiteral("茉莉花-江南民歌 | http://m/1.mp3"),
                                     QStringLiteral("送别-李叔同 | http://m/2.mp3")}));
-    EXPECT_EQ(Window().statusPart()->text(), DoneText("12345", 2));
+    EXPECT_EQ(ShownStatus(Window()), DoneText("12345", 2));
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].rfind(
                   std::string("GET ") + std::string(test::kPlaylistPath) + "?uin=12345 ", 0),
@@ -129,7 +135,7 @@ TEST_F(ProgramTest, ASecondPressCancelsTheFirstFetchAndTheListNeverMixesRows) {
     Press("222");
     ASSERT_TRUE(WaitForWorkers());
     EXPECT_EQ(Rows(Window()), std::vector<QString>{"second-1-B | http://b/1"});
-    EXPECT_EQ(Window().statusPart()->text(), DoneText("222", 1));
+    EXPECT_EQ(ShownStatus(Window()), DoneText("222", 1));
     EXPECT_EQ(server.Requests().size(), 2u);
 }
 
@@ -217,7 +223,7 @@ TEST_F(ProgramTest, RunningOutOfMemoryOnAWorkerStopsOnTheUiThread) {
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
     EXPECT_EQ(seen.text, Program::kOutOfMemory);
     EXPECT_EQ(exitCodes, std::vector<int>{-1});
-    EXPECT_EQ(Window().statusPart()->text(), "started");
+    EXPECT_EQ(ShownStatus(Window()), "started");
 }
 
 TEST_F(ProgramTest, WithoutTheGbkCodePageStartUpIsTheFatalStop) {

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,7 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolTip>
 #include <QUrl>
 
 #include <memory>
@@ -27,6 +30,8 @@
 #include "support/qt_wait.h"
 #include "support/url_recorder.h"
 #include "ui/hyperlink.h"
+#include "ui/qt_text.h"
+#include "ui/qt_window_operations.h"
 #include "ui/song_list.h"
 
 namespace kavuro {
@@ -47,10 +52,13 @@ protected:
     }
 
     void AddRows(int count) {
+        QtWindowOperations operations(window.get());
         for (int row = 0; row < count; ++row) {
-            window->list()->addTopLevelItem(new QTreeWidgetItem(
-                {QStringLiteral("歌%1-歌手").arg(row), QStringLiteral("http://x/%1").arg(row)}));
+            const std::int32_t index = operations.InsertRow();
+            operations.SetCellText(index, 0, ToText(QStringLiteral("歌%1-歌手").arg(row)));
+            operations.SetCellText(index, 1, ToText(QStringLiteral("http://x/%1").arg(row)));
         }
+        window->ShowStoreChanges();
     }
 
     std::vector<QWidget*> Focusable() const {
@@ -115,12 +123,12 @@ TEST_F(MainWindowTest, StartsWithItsInitialTexts) {
     EXPECT_EQ(window->editBox()->text(), QStringLiteral("1234567890"));
     EXPECT_EQ(static_cast<QLabel*>(Control("标签1"))->text(), QStringLiteral("QQ:"));
     EXPECT_EQ(window->statusPart()->text(), QString());
-    EXPECT_EQ(window->list()->topLevelItemCount(), 0);
-    EXPECT_TRUE(window->list()->selectedItems().isEmpty());
+    EXPECT_EQ(window->list()->model()->rowCount(), 0);
+    EXPECT_EQ(window->list()->selectedRow(), -1);
 
-    const QTreeWidgetItem* header = window->list()->headerItem();
-    EXPECT_EQ(header->text(0), QStringLiteral("歌曲名/歌手"));
-    EXPECT_EQ(header->text(1), QStringLiteral("歌曲地址"));
+    const QAbstractItemModel* rows = window->list()->model();
+    EXPECT_EQ(rows->headerData(0, Qt::Horizontal), QStringLiteral("歌曲名/歌手"));
+    EXPECT_EQ(rows->headerData(1, Qt::Horizontal), QStringLiteral("歌曲地址"));
     EXPECT_EQ(window->list()->columnWidth(0), 140);
     EXPECT_EQ(window->list()->columnWidth(1), 320);
     EXPECT_EQ(window->list()->header()->sectionResizeMode(0), QHeaderView::Interactive);
@@ -229,7 +237,7 @@ TEST_F(MainWindowTest, EnterDoesNothingButSpacePressesTheButton) {
     }
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(clicked.count(), 0);
-    EXPECT_EQ(window->list()->topLevelItemCount(), 2);
+    EXPECT_EQ(window->list()->model()->rowCount(), 2);
 
     QTest::keyClick(window->button(), Qt::Key_Space);
     EXPECT_EQ(clicked.count(), 1);
@@ -349,8 +357,14 @@ TEST(Hyperlink, ShowsItsAddressWhenItHasNoText) {
     EXPECT_EQ(named.shownText(), QStringLiteral("名字"));
 }
 
+// A whole row, both cells.
+QRect RowRect(SongList* list, int row) {
+    return list->visualRect(list->model()->index(row, 0))
+        .united(list->visualRect(list->model()->index(row, 1)));
+}
+
 QColor RowColor(SongList* list, int row) {
-    const QRect rect = list->visualItemRect(list->topLevelItem(row));
+    const QRect rect = RowRect(list, row);
     // Right of the short texts, inside the row.
     return list->viewport()->grab().toImage().pixelColor(rect.right() - 3, rect.center().y());
 }
@@ -358,14 +372,14 @@ QColor RowColor(SongList* list, int row) {
 TEST_F(MainWindowTest, DrawsTheSelectionOnlyWhileTheListHasTheFocus) {
     AddRows(3);
     SongList* list = window->list();
-    list->setCurrentItem(list->topLevelItem(1));
+    list->selectRow(1);
     const QColor base = list->palette().color(QPalette::Base);
     EXPECT_NE(RowColor(list, 1), base);
     EXPECT_EQ(RowColor(list, 0), base);
 
     QTest::keyClick(list, Qt::Key_Tab);
     EXPECT_EQ(RowColor(list, 1), base);
-    EXPECT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(list->selectedRow(), 1);
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_NE(RowColor(list, 1), base);
@@ -383,21 +397,19 @@ TEST_F(MainWindowTest, RightClickSelectsTheRowUnderThePointerThenSignals) {
         QApplication::sendEvent(rows, &menuEvent);
         QTest::mouseRelease(rows, Qt::RightButton, {}, at);
     };
-    const QRect row2 = list->visualItemRect(list->topLevelItem(2));
+    const QRect row2 = RowRect(list, 2);
     rightClick(row2.center());
     EXPECT_EQ(rightClicked.count(), 1);
-    ASSERT_EQ(list->selectedItems().size(), 1);
-    EXPECT_EQ(list->indexOfTopLevelItem(list->selectedItems().first()), 2);
+    EXPECT_EQ(list->selectedRow(), 2);
 
     // Right of the last column the row is still hit.
-    const QRect row0 = list->visualItemRect(list->topLevelItem(0));
+    const QRect row0 = RowRect(list, 0);
     rightClick(QPoint(rows->width() - 2, row0.center().y()));
-    ASSERT_EQ(list->selectedItems().size(), 1);
-    EXPECT_EQ(list->indexOfTopLevelItem(list->selectedItems().first()), 0);
+    EXPECT_EQ(list->selectedRow(), 0);
 
     rightClick(QPoint(20, row2.bottom() + 30));  // below the last row
     EXPECT_EQ(rightClicked.count(), 3);
-    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(list->selectedRow(), -1);
 
     // The header and the keyboard's menu key are not right clicks on the rows.
     QContextMenuEvent onHeader(QContextMenuEvent::Mouse, QPoint(10, 5),
@@ -407,6 +419,64 @@ TEST_F(MainWindowTest, RightClickSelectsTheRowUnderThePointerThenSignals) {
                             rows->mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(rows, &byKey);
     EXPECT_EQ(rightClicked.count(), 3);
+}
+
+// Whatever tip the list shows at a point of its rows, "" for none.
+QString TipAt(SongList* list, QPoint at) {
+    QToolTip::hideText();
+    EXPECT_TRUE(WaitUntil([] { return !QToolTip::isVisible(); }));
+    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+TEST_F(MainWindowTest, ACellTheColumnCutsShowsItsWholeTextAsATip) {
+    const QString longAddress = QStringLiteral("http://music.example/") + QString(300, u'a');
+    QtWindowOperations operations(window.get());
+    const std::int32_t row = operations.InsertRow();
+    operations.SetCellText(row, 0, ToText(QStringLiteral("歌")));
+    operations.SetCellText(row, 1, ToText(longAddress));
+    window->ShowStoreChanges();
+    SongList* list = window->list();
+    const auto centre = [&](int column) {
+        return list->visualRect(list->model()->index(row, column)).center();
+    };
+    EXPECT_EQ(TipAt(list, centre(1)), longAddress);
+    EXPECT_EQ(TipAt(list, centre(0)), QString());
+    // Once the user has made the column wide enough, nothing is cut.
+    list->setColumnWidth(1, list->fontMetrics().horizontalAdvance(longAddress) + 40);
+    EXPECT_EQ(TipAt(list, centre(1)), QString());
+    QToolTip::hideText();
+}
+
+TEST_F(MainWindowTest, ClearingTheListKeepsTheColumnsAsTheUserLeftThem) {
+    AddRows(3);
+    window->list()->setColumnWidth(0, 200);
+    QtWindowOperations(window.get()).DeleteAllRows();
+    window->ShowStoreChanges();
+    EXPECT_EQ(window->list()->model()->rowCount(), 0);
+    EXPECT_EQ(window->list()->columnWidth(0), 200);
+    EXPECT_EQ(window->list()->columnWidth(1), 320);
+    EXPECT_FALSE(window->list()->header()->isHidden());
+}
+
+TEST_F(MainWindowTest, AScreenReaderReadsEveryCellOfTheList) {
+    AddRows(3);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window->list());
+    ASSERT_NE(list, nullptr);
+    QAccessibleTableInterface* table = list->tableInterface();
+    ASSERT_NE(table, nullptr);
+    // The rows are there once the list has laid them out, before it next paints.
+    EXPECT_TRUE(WaitUntil([&] { return table->rowCount() == 3; }));
+    EXPECT_EQ(table->columnCount(), 2);
+    EXPECT_EQ(table->columnDescription(1), QStringLiteral("歌曲地址"));
+    for (int row = 0; row < 3; ++row) {
+        QAccessibleInterface* name = table->cellAt(row, 0);
+        QAccessibleInterface* address = table->cellAt(row, 1);
+        ASSERT_TRUE(name != nullptr && address != nullptr);
+        EXPECT_EQ(name->text(QAccessible::Name), QStringLiteral("歌%1-歌手").arg(row));
+        EXPECT_EQ(address->text(QAccessible::Name), QStringLiteral("http://x/%1").arg(row));
+    }
 }
 
 }  // namespace

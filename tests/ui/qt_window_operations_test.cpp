@@ -19,6 +19,7 @@
 
 #include "support/qt_print.h"
 #include "support/qt_wait.h"
+#include "ui/main_window.h"
 #include "ui/song_list.h"
 
 namespace kavuro {
@@ -48,6 +49,20 @@ protected:
         worker.join();
     }
 
+    // What the window shows, once it has taken the store's changes.
+    int ShownRows() {
+        window->ShowStoreChanges();
+        return window->list()->model()->rowCount();
+    }
+    QString ShownCell(int row, int column) {
+        window->ShowStoreChanges();
+        return window->list()->model()->index(row, column).data().toString();
+    }
+    QString ShownStatus() {
+        window->ShowStoreChanges();
+        return window->statusPart()->text();
+    }
+
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<QtWindowOperations> operations;
 };
@@ -58,7 +73,7 @@ TEST_F(QtWindowOperationsTest, InsertRowGivesTheNumberOfRowsBefore) {
         EXPECT_EQ(operations->InsertRow(), expected);
     }
     EXPECT_EQ(operations->RowCount(), 5);
-    EXPECT_EQ(window->list()->topLevelItemCount(), 5);
+    EXPECT_EQ(ShownRows(), 5);
     EXPECT_EQ(operations->CellText(4, 0), "");
     EXPECT_EQ(operations->CellText(4, 1), "");
 }
@@ -69,7 +84,7 @@ TEST_F(QtWindowOperationsTest, CellsHoldGbkTextsWholeAndShowThemAsUnicode) {
     operations->InsertRow();
     operations->SetCellText(0, 0, kSongName);
     operations->SetCellText(0, 1, longAddress);
-    EXPECT_EQ(window->list()->topLevelItem(0)->text(0), QStringLiteral("歌名-歌手"));
+    EXPECT_EQ(ShownCell(0, 0), QStringLiteral("歌名-歌手"));
     EXPECT_EQ(operations->CellText(0, 0), kSongName);
     EXPECT_EQ(operations->CellText(0, 1), longAddress);
 }
@@ -88,13 +103,13 @@ TEST_F(QtWindowOperationsTest, MissingRowsAndColumnsReadEmptyAndIgnoreWrites) {
 
 TEST_F(QtWindowOperationsTest, StatusTextHasOnlyPartZero) {
     operations->SetStatusText(0, kSongName);
-    EXPECT_EQ(window->statusPart()->text(), QStringLiteral("歌名-歌手"));
+    EXPECT_EQ(ShownStatus(), QStringLiteral("歌名-歌手"));
     operations->SetStatusText(1, "other");
     operations->SetStatusText(-1, "other");
-    EXPECT_EQ(window->statusPart()->text(), QStringLiteral("歌名-歌手"));
+    EXPECT_EQ(ShownStatus(), QStringLiteral("歌名-歌手"));
     operations->SetStatusText(0, "<b>1</b>");
     EXPECT_EQ(window->statusPart()->textFormat(), Qt::PlainText);
-    EXPECT_EQ(window->statusPart()->text(), "<b>1</b>");
+    EXPECT_EQ(ShownStatus(), "<b>1</b>");
 }
 
 TEST_F(QtWindowOperationsTest, SelectedRowFollowsTheListAndDeleteAllRowsClearsIt) {
@@ -102,12 +117,18 @@ TEST_F(QtWindowOperationsTest, SelectedRowFollowsTheListAndDeleteAllRowsClearsIt
     for (int i = 0; i < 3; ++i) {
         operations->InsertRow();
     }
-    window->list()->setCurrentItem(window->list()->topLevelItem(2));
+    window->ShowStoreChanges();
+    window->list()->selectRow(2);
     EXPECT_EQ(operations->SelectedRow(), 2);
     operations->DeleteAllRows();
     EXPECT_EQ(operations->RowCount(), 0);
     EXPECT_EQ(operations->SelectedRow(), -1);
+    // A selection made on the rows still shown, already deleted, selects nothing.
+    window->list()->selectRow(1);
+    EXPECT_EQ(operations->SelectedRow(), -1);
     EXPECT_EQ(operations->InsertRow(), 0);
+    EXPECT_EQ(ShownRows(), 1);
+    EXPECT_EQ(window->list()->selectedRow(), -1);
     EXPECT_EQ(operations->SelectedRow(), -1);
 }
 
@@ -155,12 +176,12 @@ TEST_F(QtWindowOperationsTest, AWorkersCallsTakeEffectInOrderBeforeTheyReturn) {
         }
         operations->SetStatusText(0, "done");
     });
-    ASSERT_EQ(window->list()->topLevelItemCount(), kRows);
+    ASSERT_EQ(ShownRows(), kRows);
     for (std::int32_t row = 0; row < kRows; ++row) {
         ASSERT_EQ(indexes[static_cast<std::size_t>(row)], row);
-        ASSERT_EQ(window->list()->topLevelItem(row)->text(0), QString::number(row));
+        ASSERT_EQ(ShownCell(row, 0), QString::number(row));
     }
-    EXPECT_EQ(window->statusPart()->text(), "done");
+    EXPECT_EQ(ShownStatus(), "done");
 }
 
 TEST_F(QtWindowOperationsTest, CallsFromTwoWorkersAllTakeEffectEachInItsOrder) {
@@ -183,11 +204,11 @@ TEST_F(QtWindowOperationsTest, CallsFromTwoWorkersAllTakeEffectEachInItsOrder) {
     for (std::thread& worker : workers) {
         worker.join();
     }
-    ASSERT_EQ(window->list()->topLevelItemCount(), 2 * kRowsEach);
+    ASSERT_EQ(ShownRows(), 2 * kRowsEach);
     for (int worker = 0; worker < 2; ++worker) {
         ASSERT_TRUE(std::is_sorted(indexes[worker].begin(), indexes[worker].end()));
         for (const std::int32_t index : indexes[worker]) {
-            ASSERT_EQ(window->list()->topLevelItem(index)->text(0), QString::number(worker));
+            ASSERT_EQ(ShownCell(index, 0), QString::number(worker));
         }
     }
 }
@@ -227,7 +248,7 @@ TEST_F(QtWindowOperationsTest, ACellWriteAfterTheRowsWereDeletedIsDropped) {
     EXPECT_TRUE(WaitUntil([&] { return done.load(); }));
     worker.join();
     EXPECT_EQ(rowsAfter, 0);
-    EXPECT_EQ(window->list()->topLevelItemCount(), 0);
+    EXPECT_EQ(ShownRows(), 0);
 }
 
 // Every operation once, with what each gave, so that a revoked or orphaned object can be
@@ -265,8 +286,10 @@ void ExpectEmptyValues(const Results& results) {
 }
 
 TEST_F(QtWindowOperationsTest, RevokedOperationsChangeNothingAndReturnAtOnce) {
-    window->list()->addTopLevelItem(new QTreeWidgetItem({"a", "b"}));
-    window->list()->setCurrentItem(window->list()->topLevelItem(0));
+    QtWindowOperations other(window.get());
+    other.SetCellText(other.InsertRow(), 0, "a");
+    window->ShowStoreChanges();
+    window->list()->selectRow(0);
     operations->Revoke();
 
     ExpectEmptyValues(CallEveryOperation(*operations));
@@ -277,8 +300,10 @@ TEST_F(QtWindowOperationsTest, RevokedOperationsChangeNothingAndReturnAtOnce) {
               std::future_status::ready);
     ExpectEmptyValues(fromWorker.get());
 
-    EXPECT_EQ(window->list()->topLevelItemCount(), 1);
-    EXPECT_EQ(window->statusPart()->text(), "");
+    EXPECT_EQ(ShownRows(), 1);
+    EXPECT_EQ(ShownCell(0, 0), "a");
+    EXPECT_EQ(other.SelectedRow(), 0);
+    EXPECT_EQ(ShownStatus(), "");
     EXPECT_EQ(window->editBox()->text(), "1234567890");
     EXPECT_TRUE(window->menuAction(MenuItem::ClearAll)->isEnabled());
 }
@@ -292,15 +317,36 @@ TEST_F(QtWindowOperationsTest, OperationsOnAWindowThatHasGoneGiveEmptyValues) {
     ExpectEmptyValues(fromWorker);
 }
 
-// Revokes the operations when the worker's queued call reaches the UI thread, just
-// before it runs.
+TEST_F(QtWindowOperationsTest, AWorkersCallsOfTheWidgetsTakeEffectBeforeTheyReturn) {
+    Text edit;
+    OnWorker([&] {
+        operations->SetEditBoxText(kSongName);
+        edit = operations->EditBoxText();
+        operations->SetMenuItemEnabled(MenuItem::CopyAddress, false);
+    });
+    EXPECT_EQ(edit, kSongName);
+    EXPECT_EQ(window->editBox()->text(), QStringLiteral("歌名-歌手"));
+    EXPECT_FALSE(window->menuAction(MenuItem::CopyAddress)->isEnabled());
+}
+
+TEST_F(QtWindowOperationsTest, TheEditBoxIsReadWithoutTheUiThread) {
+    window->editBox()->setText(QStringLiteral("42"));
+    // The UI thread takes no event while the worker reads.
+    auto read = std::async(std::launch::async, [&] { return operations->EditBoxText(); });
+    ASSERT_EQ(read.wait_for(std::chrono::milliseconds(test::kHangTimeoutMs)),
+              std::future_status::ready);
+    EXPECT_EQ(read.get(), "42");
+}
+
+// Revokes the operations when the worker's wake-up reaches the UI thread, just before its
+// waiting call would be carried out.
 class RevokeOnArrival final : public QObject {
 public:
     explicit RevokeOnArrival(QtWindowOperations& operations) : operations_(operations) {}
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == qApp && event->type() == QEvent::MetaCall) {
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == StoreUi::WakeEvent()) {
             operations_.Revoke();
         }
         return false;
@@ -310,18 +356,22 @@ private:
     QtWindowOperations& operations_;
 };
 
-TEST_F(QtWindowOperationsTest, RevocationReachesCallsAlreadyQueued) {
+TEST_F(QtWindowOperationsTest, RevocationReachesCallsThatWaitForTheUiThread) {
+    QCoreApplication::sendPostedEvents();
+    window->ShowStoreChanges();  // the next wake-up is the worker's
     RevokeOnArrival revoker(*operations);
     qApp->installEventFilter(&revoker);
     std::int32_t inserted = 7;
     OnWorker([&] {
-        operations->SetStatusText(0, "late");
+        operations->SetEditBoxText("99");
         inserted = operations->InsertRow();
+        operations->SetStatusText(0, "late");
     });
     qApp->removeEventFilter(&revoker);
-    EXPECT_EQ(window->statusPart()->text(), "");
+    EXPECT_EQ(window->editBox()->text(), "1234567890");
     EXPECT_EQ(inserted, -1);
-    EXPECT_EQ(window->list()->topLevelItemCount(), 0);
+    EXPECT_EQ(ShownRows(), 0);
+    EXPECT_EQ(ShownStatus(), "");
 }
 
 }  // namespace
