@@ -24,6 +24,7 @@
 #include "support/case_name.h"
 #include "support/program_fixture.h"
 #include "support/qt_print.h"
+#include "support/temp_folder.h"
 #include "text/gbk.h"
 #include "ui/qt_text.h"
 #include "ui/song_list.h"
@@ -313,19 +314,6 @@ TEST_F(ListCommandsTest, CopyAllPutsEveryRowOnTheClipboardAsTwoColumns) {
 // Saving, through the real file dialog, into a folder of the test's own.
 class SaveListTest : public ListCommandsTest {
 protected:
-    void SetUp() override {
-        ListCommandsTest::SetUp();
-        folder = std::filesystem::temp_directory_path() /
-                 ("kavuro-save-" + std::to_string(QCoreApplication::applicationPid()) + "-" +
-                  testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-    }
-    void TearDown() override {
-        ListCommandsTest::TearDown();
-        std::filesystem::remove_all(folder);
-    }
-
     // When the save dialog opens: notes its filters, picks filter (a user's choice in
     // its combo box), types name into its name field and presses save; without a name,
     // cancels. The message box that follows a save is answered into box.
@@ -352,12 +340,10 @@ protected:
         });
     }
 
-    static std::string Read(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    static std::string Read(const std::filesystem::path& path) { return test::ReadWholeFile(path); }
 
-    std::filesystem::path folder;
+    test::TempFolder tempFolder;
+    const std::filesystem::path folder = tempFolder.Path();
     QStringList dialogFilters;
     std::optional<test::PendingAct> boxAct;
 };

@@ -13,6 +13,7 @@
 #include "support/case_name.h"
 #include "support/loopback_http_server.h"
 #include "support/playlist_answer.h"
+#include "support/temp_folder.h"
 #include "text/gbk.h"
 
 namespace kavuro {
@@ -37,13 +38,7 @@ protected:
         server.SetAnswer(std::string(kPlaylistTarget) + "404", test::Status(404, "gone"));
         server.SetAnswer(std::string(kPlaylistTarget) + "000",
                          test::Status(200, test::PlaylistAnswer({})));
-        folder = fs::temp_directory_path() /
-                 ("kavuro-list-" + std::to_string(::getpid()) + "-" +
-                  testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     std::string Host() const { return "127.0.0.1:" + std::to_string(server.Port()); }
 
@@ -54,10 +49,7 @@ protected:
         return child.Wait();
     }
 
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    static std::string Read(const std::filesystem::path& path) { return test::ReadWholeFile(path); }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder)) {
@@ -67,7 +59,8 @@ protected:
     }
 
     test::LoopbackHttpServer server;
-    fs::path folder;
+    test::TempFolder tempFolder;
+    const std::filesystem::path folder = tempFolder.Path();
 };
 
 const std::string kThreeSongsTxt = "稻香-周杰伦\n红豆-王菲乚\n一路向北-\n";

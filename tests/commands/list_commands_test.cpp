@@ -14,6 +14,7 @@
 
 #include "support/case_name.h"
 #include "support/recording_window.h"
+#include "support/temp_folder.h"
 
 namespace kavuro {
 namespace {
@@ -173,22 +174,12 @@ INSTANTIATE_TEST_SUITE_P(
 // A folder of its own per test, removed afterwards.
 class SaveListTest : public testing::Test {
 protected:
-    void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("kavuro-save-" + std::to_string(::getpid()) + "-" +
-                  testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        window.SetRows(kRows);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+    void SetUp() override { window.SetRows(kRows); }
 
-    static std::string Read(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    static std::string Read(const std::filesystem::path& path) { return test::ReadWholeFile(path); }
 
-    std::filesystem::path folder;
+    test::TempFolder tempFolder;
+    const std::filesystem::path folder = tempFolder.Path();
     RecordingWindow window;
     FakePlatform platform;
 };

@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace kavuro {
 namespace {
 
@@ -18,19 +20,9 @@ namespace fs = std::filesystem;
 // A fresh folder per test, removed afterwards.
 class AtomicFileTest : public testing::Test {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("kavuro-atomic-" + std::to_string(::getpid()) + "-" +
-                  testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
+    void SetUp() override {}
 
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    static std::string Read(const std::filesystem::path& path) { return test::ReadWholeFile(path); }
     static void Put(const fs::path& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary) << bytes;
     }
@@ -42,7 +34,8 @@ protected:
         return names;
     }
 
-    fs::path folder;
+    test::TempFolder tempFolder;
+    const std::filesystem::path folder = tempFolder.Path();
 };
 
 TEST_F(AtomicFileTest, WritesANewFileAndLeavesNothingElse) {
