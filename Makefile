@@ -8,11 +8,14 @@ QT ?= ON
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+SOAK_BUILD ?= build-soak
 
 CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	-DKAVURO_WERROR=$(WERROR) -DKAVURO_SANITIZE=$(SANITIZE) -DKAVURO_QT=$(QT) $(CMAKE_ARGS)
 
-.PHONY: all deps configure build run test bench bench-build clean
+.PHONY: all deps configure build run test bench bench-build fuzz fuzz-build clean
 
 all: build
 
@@ -41,5 +44,16 @@ bench-build: deps
 		-DKAVURO_TESTS=OFF -DKAVURO_WERROR=$(WERROR) $(CMAKE_ARGS) > /dev/null
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 
+# libFuzzer targets, built with clang under the address and undefined-behaviour
+# sanitizers, each run for FUZZ_SECONDS; a crash fails and prints its reproducer.
+fuzz: fuzz-build
+	fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-build: deps
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_COMPILER=clang++ -DKAVURO_FUZZ=ON -DKAVURO_QT=OFF -DKAVURO_TESTS=OFF \
+		-DKAVURO_WERROR=$(WERROR) $(CMAKE_ARGS) > /dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(SOAK_BUILD)

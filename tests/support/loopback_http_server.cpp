@@ -202,6 +202,11 @@ std::vector<std::string> LoopbackHttpServer::Requests() const {
     return requests_;
 }
 
+std::vector<std::string> LoopbackHttpServer::TakeRequests() {
+    const std::lock_guard lock(mutex_);
+    return std::exchange(requests_, {});
+}
+
 bool LoopbackHttpServer::WaitForRequests(std::size_t count,
                                          std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);

@@ -73,6 +73,8 @@ public:
     // The raw request heads received so far (each up to and including its blank line),
     // in the order they arrived.
     std::vector<std::string> Requests() const;
+    // The same, forgotten once taken, for a caller that makes requests without end.
+    std::vector<std::string> TakeRequests();
     // Waits until at least count heads have arrived; false when the time ran out.
     bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
 
