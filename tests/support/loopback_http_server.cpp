@@ -213,6 +213,11 @@ bool LoopbackHttpServer::WaitForRequests(std::size_t count,
     return requestArrived_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
 }
 
+bool LoopbackHttpServer::WaitUntilIdle(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return connectionClosed_.wait_for(lock, timeout, [&] { return serving_ == 0; });
+}
+
 void LoopbackHttpServer::AcceptLoop() {
     while (WaitFor(stopPipe_[0], listener_, POLLIN, -1) == Wait::Ready) {
         const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -226,10 +231,19 @@ void LoopbackHttpServer::AcceptLoop() {
             connection->thread.join();
             return true;
         });
+        {
+            const std::lock_guard lock(mutex_);
+            ++serving_;
+        }
         auto& connection = connections_.emplace_back(std::make_unique<Connection>());
         connection->thread = std::thread([this, socket, done = &connection->done] {
             Serve(socket);
             ::close(socket);
+            {
+                const std::lock_guard lock(mutex_);
+                --serving_;
+                connectionClosed_.notify_all();
+            }
             *done = true;
         });
     }

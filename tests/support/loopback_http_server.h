@@ -77,6 +77,9 @@ public:
     std::vector<std::string> TakeRequests();
     // Waits until at least count heads have arrived; false when the time ran out.
     bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Waits until every connection accepted so far has been served and closed (after a
+    // client that has closed its side); false when the time ran out.
+    bool WaitUntilIdle(std::chrono::milliseconds timeout) const;
 
 private:
     struct Connection;
@@ -93,6 +96,8 @@ private:
     ScriptedAnswer defaultAnswer_;
     std::map<std::string, ScriptedAnswer, std::less<>> answers_;
     std::vector<std::string> requests_;
+    std::size_t serving_ = 0;  // connections accepted and not yet closed
+    mutable std::condition_variable connectionClosed_;
 
     std::list<std::unique_ptr<Connection>> connections_;  // the acceptor's alone
     std::thread acceptor_;
