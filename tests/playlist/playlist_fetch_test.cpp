@@ -241,16 +241,25 @@ ScriptedAnswer ClosedBeforeAnyByte() {
     return answer;
 }
 
+ScriptedAnswer RawReply(std::string bytes) {
+    ScriptedAnswer answer;
+    answer.raw = std::move(bytes);
+    return answer;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Failures, FetchFailureTest,
-    testing::Values(FailureCase{"NotFound",
-                                WithStatus("HTTP/1.0 404 Not Found", "<html>gone</html>"),
-                                "获取失败!!服务器返回:404"},
-                    // A failing status is a failure even when its body holds songs.
-                    FailureCase{"ServerError",
-                                WithStatus("HTTP/1.0 500 Oops", PlaylistAnswer(test::ThreeSongs())),
-                                "获取失败!!服务器返回:500"},
-                    FailureCase{"NoStatusLine", ClosedBeforeAnyByte(), "获取失败!!无法连接服务器"}),
+    testing::Values(
+        FailureCase{"NotFound", WithStatus("HTTP/1.0 404 Not Found", "<html>gone</html>"),
+                    "获取失败!!服务器返回:404"},
+        // A failing status is a failure even when its body holds songs.
+        FailureCase{"ServerError",
+                    WithStatus("HTTP/1.0 500 Oops", PlaylistAnswer(test::ThreeSongs())),
+                    "获取失败!!服务器返回:500"},
+        FailureCase{"NoStatusLine", ClosedBeforeAnyByte(), "获取失败!!无法连接服务器"},
+        // Bytes that are no HTTP at all, though they look like a record's
+        // line (from the fetch fuzz target).
+        FailureCase{"NotHttp", RawReply("ng_url><![CDATA["), "获取失败!!无法连接服务器"}),
     test::CaseName());
 
 TEST_F(PlaylistFetchTest, RefusedConnectionIsAFailureNotAnEmptyList) {
