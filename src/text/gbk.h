@@ -27,15 +27,14 @@ std::string Utf16ToGbk(std::u16string_view utf16);
 // walks at most a few dozen characters.
 class GbkOffsets;
 
-// GbkToUtf16(gbk) into units and GbkOffsets(gbk) into offsets, in one pass over gbk; both
-// reuse the storage they already have, so a large text decoded again and again costs no
-// fresh memory.
+// GbkToUtf16(gbk) into units and the offsets of those units into offsets, in one pass over gbk;
+// both reuse the storage they already have, so a large text decoded again and again costs no fresh
+// memory.
 void GbkToUtf16WithOffsets(std::string_view gbk, std::u16string& units, GbkOffsets& offsets);
 
 class GbkOffsets {
 public:
     GbkOffsets() = default;
-    explicit GbkOffsets(std::string_view gbk);
 
     // Byte offset in gbk (the text this was built from) of unit utf16Offset; gbk.size()
     // at or past the end.

@@ -265,6 +265,12 @@ ScriptedAnswer ThreeSongsCutAfterTwo(bool stall) {
     return answer;
 }
 
+ScriptedAnswer RawReply(std::string bytes) {
+    ScriptedAnswer answer;
+    answer.raw = std::move(bytes);
+    return answer;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Failures, FetchFailureTest,
     testing::Values(
@@ -290,7 +296,11 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "获取失败!!回答不完整", "incomplete: Operation timed out"},
         FailureCase{"BodyCap", [] { return PlaylistOk(kThreeSongs); }, "获取失败!!回答不完整",
-                    "incomplete: the body reached the cap of", kThirdSong}),
+                    "incomplete: the body reached the cap of", kThirdSong},
+        // Bytes that are no HTTP at all, though they look like a record's line (from the
+        // fetch fuzz target).
+        FailureCase{"NotHttp", [] { return RawReply("ng_url><![CDATA["); },
+                    "获取失败!!无法连接服务器", "no answer from the server"}),
     test::CaseName());
 
 // Answers in which no song is found: only a playlist (a user without songs) clears the

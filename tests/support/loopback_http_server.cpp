@@ -202,6 +202,11 @@ std::vector<std::string> LoopbackHttpServer::Requests() const {
     return requests_;
 }
 
+std::vector<std::string> LoopbackHttpServer::TakeRequests() {
+    const std::lock_guard lock(mutex_);
+    return std::exchange(requests_, {});
+}
+
 bool LoopbackHttpServer::WaitForRequests(std::size_t count,
                                          std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
@@ -212,6 +217,11 @@ bool LoopbackHttpServer::WaitForRepliedHeads(std::size_t count,
                                              std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     return headSent_.wait_for(lock, timeout, [&] { return headsSent_ >= count; });
+}
+
+bool LoopbackHttpServer::WaitUntilIdle(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return connectionClosed_.wait_for(lock, timeout, [&] { return serving_ == 0; });
 }
 
 void LoopbackHttpServer::AcceptLoop() {
@@ -227,10 +237,19 @@ void LoopbackHttpServer::AcceptLoop() {
             connection->thread.join();
             return true;
         });
+        {
+            const std::lock_guard lock(mutex_);
+            ++serving_;
+        }
         auto& connection = connections_.emplace_back(std::make_unique<Connection>());
         connection->thread = std::thread([this, socket, done = &connection->done] {
             Serve(socket);
             ::close(socket);
+            {
+                const std::lock_guard lock(mutex_);
+                --serving_;
+                connectionClosed_.notify_all();
+            }
             *done = true;
         });
     }

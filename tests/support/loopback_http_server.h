@@ -75,11 +75,16 @@ public:
     // The raw request heads received so far (each up to and including its blank line),
     // in the order they arrived.
     std::vector<std::string> Requests() const;
+    // The same, forgotten once taken, for a caller that makes requests without end.
+    std::vector<std::string> TakeRequests();
     // Waits until at least count heads have arrived; false when the time ran out.
     bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
     // Waits until the heads of at least count replies have been handed to the network
     // whole; false when the time ran out.
     bool WaitForRepliedHeads(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Waits until every connection accepted so far has been served and closed (after a
+    // client that has closed its side); false when the time ran out.
+    bool WaitUntilIdle(std::chrono::milliseconds timeout) const;
 
 private:
     struct Connection;
@@ -98,6 +103,8 @@ private:
     ScriptedAnswer defaultAnswer_;
     std::map<std::string, ScriptedAnswer, std::less<>> answers_;
     std::vector<std::string> requests_;
+    std::size_t serving_ = 0;  // connections accepted and not yet closed
+    mutable std::condition_variable connectionClosed_;
 
     std::list<std::unique_ptr<Connection>> connections_;  // the acceptor's alone
     std::thread acceptor_;
