@@ -142,14 +142,19 @@ int Run(int argc, char** argv) {
         }
         const bool listed = outcome.kind == FetchOutcome::Kind::Listed;
         anyFailed = anyFailed || !listed;
+        // Appended piece by piece: GCC 12 at -O3 takes "literal" + a temporary string for
+        // an overlapping copy (-Wrestrict).
         std::string progress;
         if (numbers.size() > 1) {
-            progress = "[" + std::to_string(i + 1) + "/" + std::to_string(numbers.size()) + "] ";
+            progress.append("[").append(std::to_string(i + 1)).append("/");
+            progress.append(std::to_string(numbers.size())).append("] ");
         }
         // The window's text, and for a failure the reader's own words, which the window
         // has no room for.
-        const std::string reason =
-            listed || outcome.reason.empty() ? "" : " (" + outcome.reason + ")";
+        std::string reason;
+        if (!listed && !outcome.reason.empty()) {
+            reason.append(" (").append(outcome.reason).append(")");
+        }
         std::fprintf(stderr, "%s%s%s\n", progress.c_str(), GbkToUtf8(window.StatusText()).c_str(),
                      reason.c_str());
         for (const CollectingWindow::Row& row : window.Rows()) {
