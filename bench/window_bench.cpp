@@ -48,6 +48,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The 100,000-song fixture answer (about 50 MB) is larger than the body the program
+// accepts; these benchmarks time the fill, so they read the whole of it.
+PageReadLimits FillLimits() {
+    PageReadLimits limits;
+    limits.maxBodyBytes = 64u << 20;
+    return limits;
+}
+
 double MsBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
@@ -389,7 +397,7 @@ std::string Diagnosis(Program& program, std::int32_t size) {
 std::string Comparisons(Program& program, std::int32_t size, int port) {
     test::RecordingWindow recording(std::to_string(size));
     const Clock::time_point start = Clock::now();
-    PlaylistFetch(recording, program.matcher(), AddressPrefix(port));
+    PlaylistFetch(recording, program.matcher(), AddressPrefix(port), {}, FillLimits());
     return "\"recording_window_ms\": " + std::to_string(MsBetween(start, Clock::now()));
 }
 
@@ -561,6 +569,7 @@ int main(int argc, char** argv) {
     ProgramSettings settings;
     settings.addressPrefix = AddressPrefix(port);
     settings.fetch = TimedFetch;
+    settings.limits = FillLimits();
     std::unique_ptr<FirstPaint> firstPaint;
     return RunProgram(settings, [&](Program& program) {
         firstPaint = std::make_unique<FirstPaint>(program.window());
