@@ -102,7 +102,18 @@ def fetch():
           b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + chunked, cap=2))
 
 
+def list_writer():
+    # Rows and numbers as the fuzzer's data provider takes them apart: a row count, then
+    # strings ended by a lone backslash; a formula cell, a quote, a line break and GBK
+    # pairs whose trail bytes are '[' and ']'.
+    write("list_writer_fuzz", "empty", b"\x00\x00")
+    write("list_writer_fuzz", "two_rows",
+          b"\x02" + DAOXIANG + b"-" + ZHOU + b"\\http://m.example/1.mp3\\1234\\=cmd,\"x\"\\a\nb\r"
+          b"\\\\\x011234\\QQ:1234\\\x01")
+    write("list_writer_fuzz", "gbk_trail", b"\x01\x81]\x81[,\\http://x/\\\\\x00")
+
+
 if __name__ == "__main__":
     shutil.rmtree(ROOT, ignore_errors=True)
-    for make in (gbk, text, matcher, regexp, fetch):
+    for make in (gbk, text, matcher, regexp, list_writer, fetch):
         make()
